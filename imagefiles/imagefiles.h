@@ -1,0 +1,62 @@
+// The image pair (header file and data file) and the seed box file.
+#ifndef QUORRAL_IMAGEFILES_H
+#define QUORRAL_IMAGEFILES_H
+
+#include <cstdint>
+
+// Data files hold 16-bit voxels low byte first, which is their order in
+// memory here: slices are read and written straight, unconverted.
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ != __ORDER_LITTLE_ENDIAN__
+#error "data files are read in memory order; this host is not little-endian"
+#endif
+
+// Status codes of the file operations.  These numbers reach the user in
+// the tool's messages, so they never change.
+enum {
+    st_ok = 0,     // done
+    st_open = 1,   // file cannot be opened or created
+    st_bad = 2,    // header invalid; data file ends early or read fails;
+                   // seed box file could not be written whole
+    st_width = 3,  // bytes per pixel is not the reader's width
+    st_seek = 5    // data file cannot be positioned at the slice
+};
+
+// Header values, in the order of the header keys.
+struct hdrvals {
+    int32_t bpp;       // "Bytes per pixel": 1, 2 or 8
+    int32_t slices;    // "Size of dimension[0]": 1..10000
+    int32_t columns;   // "Size of dimension[1]": 1..10000
+    int32_t rows;      // "Size of dimension[2]": 1..10000
+    int32_t channels;  // "Number of channels": 1, 3 or 4
+};
+
+// The file name that an operation opens: `name` with `own` suffix,
+// replacing a final `replaced` suffix (may be null).  Malloc'd; null
+// when memory cannot be had.
+char *suffixed(const char *name, const char *own, const char *replaced);
+
+// Read and validate the header file of `name`.  The values are set to
+// their presets first; st_ok, st_open or st_bad.
+int getheader(const char *name, hdrvals *hv);
+
+// Read slice `slice` (from 1) of `pps` voxels from the data file of
+// `name` into `buf`: signed 16-bit voxels (getslice2) or bytes
+// (getslice1).  `bpp` must be the reader's width.
+int getslice2(const char *name, int32_t bpp, int32_t pps, int32_t slice, int16_t *buf);
+int getslice1(const char *name, int32_t bpp, int32_t pps, int32_t slice, uint8_t *buf);
+
+// Write the seed box file of `name` (".vroi" appended when missing).
+// st_ok, st_open (cannot be created) or st_bad (a write or the close
+// failed; a regular file is then removed rather than left half-written).
+int writevroi(const char *name, double x0, double x1, double y0, double y1,
+              double z0, double z1);
+
+// Write an image pair, for the tool's helper programs and tests: the
+// header file of `name` from hv, and slice `slice` (from 1) of `pps`
+// voxels of `bpp` bytes each (low byte first) into its data file.  Slice
+// 1 creates the data file anew; later slices are written in place.
+// st_ok, st_open or st_bad.
+int putheader(const char *name, const hdrvals *hv);
+int putslice(const char *name, int32_t bpp, int64_t pps, int32_t slice, const void *buf);
+
+#endif
