@@ -4,7 +4,7 @@
 // mean for a positive sum.  The maximum starts at 0 and the minimum at
 // 99999, so an all-negative neighbourhood has range 0 - min; an empty one
 // or an all-zero one gives 0/0 = NaN, which no comparison takes.
-static double meas(const volume &v, int32_t x, int32_t y, int32_t z)
+double meas(const volume &v, int32_t x, int32_t y, int32_t z)
 {
     int32_t n = 0, mn = 99999, mx = 0;
     double sum = 0;

@@ -11,6 +11,11 @@ struct seedres {
     double meas;
 };
 
+// The measure of the neighbourhood of (x, y, z): 7 columns, 7 rows and
+// 13 slices around it, those inside the image counting.  Lower is more
+// homogeneous; NaN when nothing counts or the voxels are all 0.
+double meas(const volume &v, int32_t x, int32_t y, int32_t z);
+
 // Search beside `centre`: toward larger x for side 'l', smaller x for
 // any other side.  Reads voxels of v within slices centre.z-13..+13 and
 // rows centre.y-10..+10 only (see seedreach).

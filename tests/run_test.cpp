@@ -1,0 +1,245 @@
+// The built tool as a user runs it: whole standard output, exit status
+// and the seed box file's bytes.
+#include "testutil.h"
+#include "../common/volume.h"
+
+#include <cstdio>
+#include <functional>
+#include <sys/resource.h>
+#include <sys/stat.h>
+
+namespace {
+
+const std::string bin = QUORRAL_BIN;
+
+class run : public tmpdir {
+protected:
+    runres tool(const std::vector<std::string> &args, const std::string &outpath = "")
+    {
+        return runprog(bin, "quorral", args, dir, outpath);
+    }
+    // Runs a case that must fail: exactly `out`, `status`, and no seed box
+    // file created or changed.
+    void fails(const std::vector<std::string> &args, const std::string &out, int status)
+    {
+        putfile(path("keep.vroi"), "earlier file\r\n");
+        runres r = tool(args);
+        EXPECT_EQ(r.out, out);
+        EXPECT_EQ(r.status, status) << out;
+#ifndef QUORRAL_SANITIZED
+        EXPECT_EQ(r.err, "");  // the sanitizers warn of refused huge blocks
+#endif
+        EXPECT_EQ(getfile(path("keep.vroi")), "earlier file\r\n") << out;
+        EXPECT_FALSE(exists(path("new.vroi"))) << out;
+    }
+};
+
+std::string seedline(int x, int y, int z, double meas, const std::string &prog = "quorral")
+{
+    char buf[256];
+    snprintf(buf, sizeof buf, "%s: seed found at x=%d  y=%d  z=%d  meas=%lf\n", prog.c_str(), x, y,
+             z, meas);
+    return buf;
+}
+
+TEST_F(run, commandlineerrors)
+{
+    const std::string usage = " usage: quorral im [roifile] l|r seedvroi\n";
+    fails({}, usage, 1);
+    fails({"a", "l"}, usage, 1);
+    fails({"a", "m", "l", "keep", "extra"}, usage, 1);
+    // The side is tested before any file is opened.
+    fails({"none", "Right", "new"}, "quorral: wrong side, expecting l/r instead of Right\n", 1);
+    fails({"none", "", "new"}, "quorral: wrong side, expecting l/r instead of \n", 1);
+    fails({"none", "m", "x", "keep"}, "quorral: wrong side, expecting l/r instead of x\n", 1);
+}
+
+TEST_F(run, imageerrors)
+{
+    fails({"none", "l", "new"}, "quorral: can't read header file: none\n", 1);
+    putfile(path("bad.hd"), "Bytes per pixel=2\nSize of dimension[0]=0\n");
+    fails({"bad.im", "r", "keep"}, "quorral: can't read header file: bad.im\n", 1);
+    putfile(path("one.hd"), headertext(1, 3, 5, 4));
+    fails({"one", "l", "keep"}, "quorral: error, image one is not in 2 bytes/pixel format: 1\n", 1);
+    putfile(path("eight.hd"), headertext(8, 3, 5, 4));
+    fails({"eight", "l", "new"}, "quorral: error, image eight is not in 2 bytes/pixel format: 8\n", 1);
+
+    // Data file missing, short by one byte, a directory.
+    putfile(path("nodata.hd"), headertext(2, 3, 5, 4));
+    fails({"nodata", "l", "new"}, "can't read image nodata slice: 1\n", 255);
+    putfile(path("short.hd"), headertext(2, 3, 5, 4));
+    putfile(path("short.im"), std::string(3 * 5 * 4 * 2 - 1, '\0'));
+    fails({"short.hd", "l", "keep"}, "can't read image short.hd slice: 3\n", 255);
+    putfile(path("dir.hd"), headertext(2, 3, 5, 4));
+    mkdir(path("dir.im").c_str(), 0755);
+    fails({"dir", "l", "keep"}, "can't read image dir slice: 1\n", 255);
+}
+
+TEST_F(run, volumetoolarge)
+{
+    // 2 * 10^12 bytes: refused at once, nothing touched.
+    putfile(path("huge.hd"), headertext(2, 10000, 10000, 10000));
+    putfile(path("huge.im"), "tiny");
+    fails({"huge", "l", "new"}, "Can't malloc volume\n", 255);
+}
+
+#ifndef QUORRAL_SANITIZED
+// Address-space limits in the child make the slice buffers fail; the
+// sanitizers reserve far more address space than these limits allow.
+runres limited(const std::string &dir, const std::vector<std::string> &args, rlim_t mb)
+{
+    struct rlimit old;
+    getrlimit(RLIMIT_AS, &old);
+    struct rlimit lim = {mb << 20, old.rlim_max};
+    setrlimit(RLIMIT_AS, &lim);
+    runres r = runprog(bin, "quorral", args, dir);
+    setrlimit(RLIMIT_AS, &old);
+    return r;
+}
+
+TEST_F(run, slicebuffersthatcannotbehad)
+{
+    // One slice of 10000 x 10000: volume 200 MB, inbuf 200 MB, roibuf
+    // 100 MB.
+    putfile(path("wide.hd"), headertext(2, 1, 10000, 10000));
+    runres r = limited(dir, {"wide", "l", "new"}, 300);
+    EXPECT_EQ(r.out, "Can't malloc inbuf\n");
+    EXPECT_EQ(r.status, 255);
+    r = limited(dir, {"wide", "l", "new"}, 450);
+    EXPECT_EQ(r.out, "Can't malloc roibuf\n");
+    EXPECT_EQ(r.status, 255);
+    EXPECT_FALSE(exists(path("new.vroi")));
+}
+#endif
+
+TEST_F(run, maskerrors)
+{
+    image im(5, 4, 3, 100);
+    putimage(path("img"), im);
+    std::vector<uint8_t> zeros(5 * 4 * 3, 0);
+    fails({"img", "none", "l", "new"}, "quorral: getheader: error #1  file:none\n", 255);
+    putfile(path("badm.hd"), "nothing\n");
+    fails({"img", "badm", "l", "keep"}, "quorral: getheader: error #2  file:badm\n", 255);
+    putmask(path("rows"), 5, 3, 3, zeros);
+    fails({"img", "rows", "l", "keep"}, "quorral: incompatible images img and rows\n", 255);
+    putfile(path("wide2.hd"), headertext(2, 4, 5, 4));
+    fails({"img", "wide2", "l", "keep"}, "quorral: incompatible images img and wide2\n", 255);
+    putfile(path("two.hd"), headertext(2, 3, 5, 4));
+    fails({"img", "two", "l", "keep"}, "quorral: bytes/pixel = 2 in ROI file two\n", 255);
+    putfile(path("eight.hd"), headertext(8, 3, 5, 4));
+    fails({"img", "eight", "r", "new"}, "quorral: bytes/pixel = 8 in ROI file eight\n", 255);
+    putfile(path("nodata.hd"), headertext(1, 3, 5, 4));
+    fails({"img", "nodata", "l", "keep"}, "quorral: getslice1: error#1 file nodata\n", 255);
+    putmask(path("short"), 5, 4, 3, std::vector<uint8_t>(5 * 4 * 3 - 1, 1));
+    fails({"img", "short", "l", "keep"}, "quorral: getslice1: error#2 file short\n", 255);
+    putmask(path("empty"), 5, 4, 3, zeros);
+    fails({"img", "empty.im", "l", "keep"}, "quorral: empty ROI in file empty.im\n", 255);
+    // The image is loaded first: its damage is reported over the mask's.
+    putfile(path("img.im"), "x");
+    fails({"img", "empty", "l", "keep"}, "can't read image img slice: 1\n", 255);
+}
+
+// In an image of zeros every measure is NaN and the seed is the search
+// centre, so the seed line shows the centre.
+TEST_F(run, searchcentres)
+{
+    image tiny(5, 4, 3, 0);
+    putimage(path("tiny"), tiny);
+    struct {
+        const char *what;
+        std::function<void(std::vector<uint8_t> &)> mark;  // null: no mask
+        triple centre;
+    } rows[] = {
+        {"middle", nullptr, {2, 2, 1}},
+        {"one voxel", [](std::vector<uint8_t> &m) { m[(2 * 4 + 3) * 5 + 4] = 1; }, {4, 3, 3}},
+        {"byte 255 counts", [](std::vector<uint8_t> &m) { m[(0 * 4 + 1) * 5 + 3] = 255; }, {3, 1, 1}},
+        {"truncated x", [](std::vector<uint8_t> &m) { m[5 + 1] = m[5 + 2] = 9; }, {1, 1, 1}},
+        {"truncated z",
+         [](std::vector<uint8_t> &m) {
+             m[0] = 1;
+             m[20] = 1;
+             m[40] = 1;
+             m[41] = 1;
+         },
+         {0, 0, 2}},
+    };
+    for (const auto &r : rows) {
+        std::vector<std::string> args = {"tiny", "l", "out"};
+        if (r.mark) {
+            std::vector<uint8_t> m(5 * 4 * 3, 0);
+            r.mark(m);
+            putmask(path("m"), 5, 4, 3, m);
+            args = {"tiny", "m", "left", "out"};
+        }
+        runres res = tool(args);
+        EXPECT_EQ(res.out, seedline(r.centre.x, r.centre.y, r.centre.z, 9999.99)) << r.what;
+        EXPECT_EQ(res.status, 0) << r.what;
+        EXPECT_EQ(getfile(path("out.vroi")), vroitext(r.centre.x, r.centre.y, r.centre.z)) << r.what;
+    }
+}
+
+TEST_F(run, onevoxelimage)
+{
+    putimage(path("dot"), image(1, 1, 1, 500));
+    runres r = tool({"dot", "r", "dot"});
+    EXPECT_EQ(r.out, "quorral: seed found at x=0  y=0  z=0  meas=9999.990000\n");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(getfile(path("dot.vroi")),
+              "Number of ROIs=1\r\nRoi Label=seed\r\nt0=0\r\nt1=0\r\nx0=-2.500000\r\nx1=3.500000\r\n"
+              "y0=-2.500000\r\ny1=3.500000\r\nz0=-6.500000\r\nz1=5.500000\r\n");
+}
+
+// The search by hand: 40 x 30 x 30, middle (20, 15, 15).
+TEST_F(run, seedbyhand)
+{
+    image im(40, 30, 30);
+    for (int z = 1; z <= 30; z++)
+        for (int y = 0; y < 30; y++)
+            for (int x = 0; x < 40; x++)
+                im.at(x, y, z) = (x + y + z) % 2 ? 900 : 10;
+    for (int z = 9; z <= 21; z++)
+        for (int y = 12; y <= 18; y++)
+            for (int x = 24; x <= 30; x++)
+                im.at(x, y, z) = 100;
+    im.at(24, 12, 9) = 137;
+    im.at(30, 18, 21) = 91;
+    putimage(path("ct01"), im);
+    putfile(path("seed.vroi"), "an older, longer file that must be replaced whole\r\n\r\n\r\n\r\n");
+    runres r = runprog(bin, "./bin/quorral", {"ct01.im", "left", "seed.vroi"}, dir);
+    double meas = (double)(46 * 637) / (635.0 * 100 + 137 + 91);
+    EXPECT_EQ(r.out, seedline(27, 15, 15, meas, "./bin/quorral"));
+    EXPECT_EQ(r.out, "./bin/quorral: seed found at x=27  y=15  z=15  meas=0.459798\n");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(getfile(path("seed.vroi")), vroitext(27, 15, 15));
+
+    // With a mask whose centroid is the same middle.
+    std::vector<uint8_t> m(40 * 30 * 30, 0);
+    m[((size_t)(15 - 1) * 30 + 15) * 40 + 20] = 1;
+    putmask(path("roi"), 40, 30, 30, m);
+    r = tool({"ct01", "roi", "l", "s2"});
+    EXPECT_EQ(r.out, seedline(27, 15, 15, meas));
+    EXPECT_EQ(getfile(path("s2.vroi")), vroitext(27, 15, 15));
+}
+
+TEST_F(run, seedboxfilethatcannotbewritten)
+{
+    putimage(path("dot"), image(1, 1, 1, 500));
+    const std::string line = "quorral: seed found at x=0  y=0  z=0  meas=9999.990000\n";
+    runres r = tool({"dot", "r", "no/such/dir/box"});
+    EXPECT_EQ(r.out, line + "quorral: can't write seed box file no/such/dir/box\n");
+    EXPECT_EQ(r.status, 255);
+    ASSERT_EQ(symlink("/dev/full", path("full.vroi").c_str()), 0);
+    r = tool({"dot", "r", "full"});
+    EXPECT_EQ(r.out, line + "quorral: can't write seed box file full\n");
+    EXPECT_EQ(r.status, 255);
+}
+
+TEST_F(run, lostseedlineisafailure)
+{
+    putimage(path("dot"), image(1, 1, 1, 500));
+    runres r = tool({"dot", "r", "box"}, "/dev/full");
+    EXPECT_NE(r.status, 0);
+    EXPECT_FALSE(exists(path("box.vroi")));
+}
+
+} // namespace

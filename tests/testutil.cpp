@@ -1,0 +1,150 @@
+#include "testutil.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <fstream>
+#include <sstream>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+void tmpdir::SetUp()
+{
+    const char *base = getenv("TMPDIR");
+    std::string tmpl = std::string(base && *base ? base : "/tmp") + "/quorral-test-XXXXXX";
+    std::vector<char> buf(tmpl.begin(), tmpl.end());
+    buf.push_back(0);
+    ASSERT_NE(mkdtemp(buf.data()), nullptr) << strerror(errno);
+    dir = buf.data();
+}
+
+void tmpdir::TearDown()
+{
+    if (!dir.empty() && !HasFailure())
+        std::system(("rm -rf '" + dir + "'").c_str());
+    else if (!dir.empty())
+        fprintf(stderr, "kept %s\n", dir.c_str());
+}
+
+void putfile(const std::string &path, const std::string &bytes)
+{
+    std::ofstream f(path, std::ios::binary | std::ios::trunc);
+    f.write(bytes.data(), (std::streamsize)bytes.size());
+    ASSERT_TRUE(f.good()) << path;
+}
+
+std::string getfile(const std::string &path)
+{
+    std::ifstream f(path, std::ios::binary);
+    if (!f)
+        return "<missing>";
+    std::ostringstream s;
+    s << f.rdbuf();
+    return s.str();
+}
+
+bool exists(const std::string &path)
+{
+    struct stat st;
+    return lstat(path.c_str(), &st) == 0;
+}
+
+std::string headertext(int bpp, int slices, int columns, int rows, int channels)
+{
+    return "Bytes per pixel=" + std::to_string(bpp) +
+           "\nSize of dimension[0]=" + std::to_string(slices) +
+           "\nSize of dimension[1]=" + std::to_string(columns) +
+           "\nSize of dimension[2]=" + std::to_string(rows) +
+           "\nNumber of channels=" + std::to_string(channels) + "\n";
+}
+
+image::image(int32_t c, int32_t r, int32_t s, int16_t fill)
+    : columns(c), rows(r), slices(s), vox((size_t)c * r * s, fill)
+{
+}
+
+void putimage(const std::string &base, const image &im)
+{
+    putfile(base + ".hd", headertext(2, im.slices, im.columns, im.rows));
+    std::string bytes;
+    for (int16_t v : im.vox) {
+        bytes += (char)(v & 0xff);
+        bytes += (char)((uint16_t)v >> 8);
+    }
+    putfile(base + ".im", bytes);
+}
+
+void putmask(const std::string &base, int32_t columns, int32_t rows, int32_t slices,
+             const std::vector<uint8_t> &bytes)
+{
+    putfile(base + ".hd", headertext(1, slices, columns, rows));
+    putfile(base + ".im", std::string(bytes.begin(), bytes.end()));
+}
+
+static std::string drain(int fd)
+{
+    std::string s;
+    char buf[4096];
+    ssize_t n;
+    while ((n = read(fd, buf, sizeof buf)) > 0 || (n < 0 && errno == EINTR))
+        if (n > 0)
+            s.append(buf, (size_t)n);
+    close(fd);
+    return s;
+}
+
+runres runprog(const std::string &bin, const std::string &name,
+               const std::vector<std::string> &args, const std::string &cwd,
+               const std::string &outpath)
+{
+    int out[2], err[2];
+    if (pipe(out) != 0 || pipe(err) != 0)
+        return {"", "pipe failed", -1};
+    pid_t pid = fork();
+    if (pid == 0) {
+        if (!cwd.empty() && chdir(cwd.c_str()) != 0)
+            _exit(126);
+        if (!outpath.empty()) {
+            int fd = open(outpath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+            if (fd < 0)
+                _exit(126);
+            dup2(fd, 1);
+        } else {
+            dup2(out[1], 1);
+        }
+        dup2(err[1], 2);
+        close(out[0]);
+        close(out[1]);
+        close(err[0]);
+        close(err[1]);
+        std::vector<char *> av;
+        av.push_back(const_cast<char *>(name.c_str()));
+        for (const std::string &a : args)
+            av.push_back(const_cast<char *>(a.c_str()));
+        av.push_back(nullptr);
+        execv(bin.c_str(), av.data());
+        _exit(127);
+    }
+    close(out[1]);
+    close(err[1]);
+    runres r;
+    r.out = drain(out[0]);
+    r.err = drain(err[0]);
+    int st = 0;
+    waitpid(pid, &st, 0);
+    r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
+    return r;
+}
+
+std::string vroitext(int x, int y, int z)
+{
+    char buf[512];
+    snprintf(buf, sizeof buf,
+             "Number of ROIs=1\r\nRoi Label=seed\r\nt0=0\r\nt1=0\r\n"
+             "x0=%.6f\r\nx1=%.6f\r\ny0=%.6f\r\ny1=%.6f\r\nz0=%.6f\r\nz1=%.6f\r\n",
+             x - 2.5, x + 3.5, y - 2.5, y + 3.5, z - 6.5, z + 5.5);
+    return buf;
+}

@@ -1,0 +1,61 @@
+// Helpers for the tests: a temporary folder, files written byte for
+// byte, image pairs, and runs of the built programs.
+#ifndef QUORRAL_TESTUTIL_H
+#define QUORRAL_TESTUTIL_H
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// A fresh folder for each test, removed afterwards.
+class tmpdir : public ::testing::Test {
+protected:
+    std::string dir;
+    void SetUp() override;
+    void TearDown() override;
+    std::string path(const std::string &name) const { return dir + "/" + name; }
+};
+
+void putfile(const std::string &path, const std::string &bytes);
+// The file's bytes; "<missing>" when it cannot be read.
+std::string getfile(const std::string &path);
+bool exists(const std::string &path);
+
+// Header text for the given values, one "key=value" line each, LF ends.
+std::string headertext(int bpp, int slices, int columns, int rows, int channels = 1);
+
+// An image of int16 voxels, indexed ((z - 1) * rows + y) * columns + x.
+struct image {
+    int32_t columns, rows, slices;
+    std::vector<int16_t> vox;
+    image(int32_t c, int32_t r, int32_t s, int16_t fill = 0);
+    int16_t &at(int32_t x, int32_t y, int32_t z)
+    {
+        return vox[((size_t)(z - 1) * rows + y) * columns + x];
+    }
+};
+
+// Writes base.hd and base.im.
+void putimage(const std::string &base, const image &im);
+// Writes base.hd and base.im for a 1-byte mask.
+void putmask(const std::string &base, int32_t columns, int32_t rows, int32_t slices,
+             const std::vector<uint8_t> &bytes);
+
+struct runres {
+    std::string out;  // everything on standard output
+    std::string err;  // everything on standard error
+    int status;       // exit status, 0..255; -1 for a signal
+};
+
+// Runs the program with argv[0] = name and the given arguments, in the
+// folder cwd, with standard output going to `outpath` when one is given.
+runres runprog(const std::string &bin, const std::string &name,
+               const std::vector<std::string> &args, const std::string &cwd = "",
+               const std::string &outpath = "");
+
+// The seed box file that the tool writes for this seed.
+std::string vroitext(int x, int y, int z);
+
+#endif
