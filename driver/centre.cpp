@@ -1,29 +1,30 @@
 #include "driver.h"
 
-triple middle(const volume &v)
+triple middle(const hdrvals &hv)
 {
-    return {v.columns / 2, v.rows / 2, v.slices / 2};
+    return {hv.columns / 2, hv.rows / 2, hv.slices / 2};
 }
 
-void addmask(masksums *m, const uint8_t *roibuf, int32_t columns, int32_t rows, int32_t z)
+void addmask(masksums *m, const uint8_t *rowsbuf, int32_t columns, int32_t y0, int32_t nrows,
+             int32_t z)
 {
-    int64_t slicen = 0;
-    for (int32_t y = 0; y < rows; y++) {
-        const uint8_t *row = roibuf + (int64_t)y * columns;
+    int64_t n = 0;
+    for (int32_t r = 0; r < nrows; r++) {
+        const uint8_t *row = rowsbuf + (int64_t)r * columns;
         // Per-row sums fit 32 bits (columns <= 10000), which lets the
         // compiler vectorise this loop.
-        uint32_t n = 0, sx = 0;
+        uint32_t rn = 0, rx = 0;
         for (int32_t x = 0; x < columns; x++) {
             uint32_t on = row[x] != 0;
-            n += on;
-            sx += on * (uint32_t)x;
+            rn += on;
+            rx += on * (uint32_t)x;
         }
-        m->sx += sx;
-        m->sy += (int64_t)n * y;
-        slicen += n;
+        m->sx += rx;
+        m->sy += (int64_t)rn * (y0 + r);
+        n += rn;
     }
-    m->sz += slicen * z;
-    m->n += slicen;
+    m->sz += n * z;
+    m->n += n;
 }
 
 // The sums are exact integers below 2^53, so converting them and dividing

@@ -10,24 +10,29 @@
 // The whole run; prints one line and returns the exit status.
 int run(int argc, char **argv);
 
-// Obtain the voxel block of the whole image; false when it cannot be had.
+// The search reads only slices and rows near the search centre, so the
+// volume holds just that window: at most 27 slices of 21 rows.  Obtain
+// the block for the largest window the image allows; false when it
+// cannot be had.
 bool newvolume(volume *v, const hdrvals &hv);
 void freevolume(volume *v);
-
-// Fill v from the data file of `im`, slice by slice through inbuf.
-// Returns 0, or the first slice that cannot be read whole.
-int32_t loadvolume(volume *v, const char *im, int16_t *inbuf);
+// Place the window around the search centre, clipped to the image.
+void setwindow(volume *v, triple centre);
+// Fill the window from the image's data file, one read per slice.
+// Returns 0, or the slice that could not be read.
+int32_t loadwindow(volume *v, datafile *df);
 
 // Middle of the image: the integer halves of the sizes.
-triple middle(const volume &v);
+triple middle(const hdrvals &hv);
 
 // Sums of the coordinates of the mask's non-zero voxels, and their count.
 struct masksums {
     int64_t sx, sy, sz, n;
 };
 
-// Add slice z of the mask (columns x rows bytes) to the sums.
-void addmask(masksums *m, const uint8_t *roibuf, int32_t columns, int32_t rows, int32_t z);
+// Add rows y0 .. y0 + nrows - 1 of mask slice z (columns bytes each).
+void addmask(masksums *m, const uint8_t *rowsbuf, int32_t columns, int32_t y0, int32_t nrows,
+             int32_t z);
 
 // The truncated centroid; m.n must be at least 1.
 triple centroid(const masksums &m);

@@ -8,7 +8,6 @@
 #define MSG_HEADER "%s: can't read header file: %s\n"
 #define MSG_WIDTH "%s: error, image %s is not in 2 bytes/pixel format: %d\n"
 #define MSG_VOLUME "Can't malloc volume\n"
-#define MSG_INBUF "Can't malloc inbuf\n"
 #define MSG_ROIBUF "Can't malloc roibuf\n"
 #define MSG_SLICE "can't read image %s slice: %d\n"
 #define MSG_ROIHEADER "%s: getheader: error #%d  file:%s\n"

@@ -1,17 +1,19 @@
 #include "driver.h"
+#include "../seedsearch/seedsearch.h"
 
 #include <cstdlib>
-#include <cstring>
+
+static int32_t span(int32_t size, int32_t reach)
+{
+    return size < 2 * reach + 1 ? size : 2 * reach + 1;
+}
 
 bool newvolume(volume *v, const hdrvals &hv)
 {
-    *v = volume{hv.columns, hv.rows, hv.slices, 1, hv.slices, 0, hv.rows, nullptr};
-    // Up to 2 * 10^12 bytes: computed in 64 bits, and refused where
-    // size_t cannot hold it.
-    uint64_t bytes = (uint64_t)hv.columns * (uint64_t)hv.rows * (uint64_t)hv.slices * 2;
-    if (bytes > SIZE_MAX)
-        return false;
-    v->vox = (int16_t *)malloc((size_t)bytes);
+    *v = volume{hv.columns, hv.rows, hv.slices, 1, 0, 0, 0, nullptr};
+    size_t bytes = (size_t)span(hv.slices, seedreachz) * (size_t)span(hv.rows, seedreachy) *
+                   (size_t)hv.columns * 2;
+    v->vox = (int16_t *)malloc(bytes);
     return v->vox != nullptr;
 }
 
@@ -21,13 +23,28 @@ void freevolume(volume *v)
     v->vox = nullptr;
 }
 
-int32_t loadvolume(volume *v, const char *im, int16_t *inbuf)
+void setwindow(volume *v, triple c)
 {
-    int64_t pps = (int64_t)v->columns * v->rows;
-    for (int32_t z = 1; z <= v->slices; z++) {
-        if (getslice2(im, 2, (int32_t)pps, z, inbuf) != st_ok)
+    int32_t zlo = c.z - seedreachz < 1 ? 1 : c.z - seedreachz;
+    int32_t zhi = c.z + seedreachz > v->slices ? v->slices : c.z + seedreachz;
+    int32_t ylo = c.y - seedreachy < 0 ? 0 : c.y - seedreachy;
+    int32_t yhi = c.y + seedreachy > v->rows - 1 ? v->rows - 1 : c.y + seedreachy;
+    v->zlo = zlo;
+    v->nz = zhi >= zlo ? zhi - zlo + 1 : 0;
+    v->ylo = ylo;
+    v->ny = yhi >= ylo ? yhi - ylo + 1 : 0;
+}
+
+int32_t loadwindow(volume *v, datafile *df)
+{
+    int64_t rowbytes = (int64_t)v->columns * 2;
+    int64_t slicebytes = rowbytes * v->rows;
+    int64_t bytes = rowbytes * v->ny;
+    for (int32_t i = 0; i < v->nz; i++) {
+        int32_t z = v->zlo + i;
+        int64_t pos = (int64_t)(z - 1) * slicebytes + v->ylo * rowbytes;
+        if (bytes && preaddata(df, pos, v->vox + i * bytes / 2, bytes) != st_ok)
             return z;
-        memcpy(v->vox + (z - 1) * pps, inbuf, (size_t)pps * 2);
     }
     return 0;
 }

@@ -45,6 +45,22 @@ int getheader(const char *name, hdrvals *hv);
 int getslice2(const char *name, int32_t bpp, int32_t pps, int32_t slice, int16_t *buf);
 int getslice1(const char *name, int32_t bpp, int32_t pps, int32_t slice, uint8_t *buf);
 
+// An open data file, for reading many slices or parts of slices with one
+// open.  The statuses are those that the slice readers give.
+struct datafile {
+    int fd;
+    bool regular;  // a regular file, whose size is known
+    int64_t size;  // bytes, when regular
+};
+// st_width (bpp is not `width`; nothing opened), st_open, st_seek (the
+// file cannot be positioned, as a pipe) or st_ok.
+int opendata(const char *name, int32_t bpp, int32_t width, datafile *df);
+// Read `bytes` bytes on from where the last read ended, or from byte
+// `pos`; st_bad when the file ends first or reading fails.
+int readdata(datafile *df, void *buf, int64_t bytes);
+int preaddata(datafile *df, int64_t pos, void *buf, int64_t bytes);
+void closedata(datafile *df);
+
 // Write the seed box file of `name` (".vroi" appended when missing).
 // st_ok, st_open (cannot be created) or st_bad (a write or the close
 // failed; a regular file is then removed rather than left half-written).

@@ -4,10 +4,10 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/deps.sh cmake make g++
-cmake -S . -B build/release -DCMAKE_BUILD_TYPE=Release -DQUORRAL_TESTS=OFF >/dev/null
-cmake --build build/release -j "$(nproc 2>/dev/null || echo 2)" --target quorral phantom >/dev/null
+cmake -S . -B build/demo -DCMAKE_BUILD_TYPE=Release -DQUORRAL_TESTS=OFF >/dev/null
+cmake --build build/demo -j "$(nproc 2>/dev/null || echo 2)" --target quorral phantom >/dev/null
 mkdir -p sample
-build/release/phantom sample/head
-build/release/quorral sample/head l sample/seed
+build/demo/phantom sample/head
+build/demo/quorral sample/head l sample/seed
 echo "-- sample/seed.vroi:"
 tr -d '\r' < sample/seed.vroi

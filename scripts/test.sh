@@ -6,9 +6,9 @@ cd "$(dirname "$0")/.."
 scripts/deps.sh
 jobs=$(nproc 2>/dev/null || echo 2)
 
-cmake -S . -B build/release -DCMAKE_BUILD_TYPE=Release >/dev/null
+cmake -S . -B build/release -DCMAKE_BUILD_TYPE=Release -DQUORRAL_TESTS=ON >/dev/null
 cmake --build build/release -j "$jobs"
-cmake -S . -B build/sanitize -DCMAKE_BUILD_TYPE=Debug -DQUORRAL_SANITIZE=ON >/dev/null
+cmake -S . -B build/sanitize -DCMAKE_BUILD_TYPE=Debug -DQUORRAL_SANITIZE=ON -DQUORRAL_TESTS=ON >/dev/null
 cmake --build build/sanitize -j "$jobs"
 
 status=0

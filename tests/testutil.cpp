@@ -7,6 +7,7 @@
 #include <fcntl.h>
 #include <fstream>
 #include <sstream>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -102,7 +103,7 @@ runres runprog(const std::string &bin, const std::string &name,
 {
     int out[2], err[2];
     if (pipe(out) != 0 || pipe(err) != 0)
-        return {"", "pipe failed", -1};
+        return {"", "pipe failed", -1, 0};
     pid_t pid = fork();
     if (pid == 0) {
         if (!cwd.empty() && chdir(cwd.c_str()) != 0)
@@ -134,7 +135,9 @@ runres runprog(const std::string &bin, const std::string &name,
     r.out = drain(out[0]);
     r.err = drain(err[0]);
     int st = 0;
-    waitpid(pid, &st, 0);
+    struct rusage ru = {};
+    wait4(pid, &st, 0, &ru);
+    r.maxrsskb = ru.ru_maxrss;
     r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
     return r;
 }

@@ -47,6 +47,7 @@ struct runres {
     std::string out;  // everything on standard output
     std::string err;  // everything on standard error
     int status;       // exit status, 0..255; -1 for a signal
+    long maxrsskb;    // peak resident memory of the child, KiB
 };
 
 // Runs the program with argv[0] = name and the given arguments, in the

@@ -1,0 +1,67 @@
+#include "imagefiles.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+int opendata(const char *name, int32_t bpp, int32_t width, datafile *df)
+{
+    df->fd = -1;
+    if (bpp != width)
+        return st_width;
+    char *fname = suffixed(name, ".im", ".hd");
+    int fd = fname ? open(fname, O_RDONLY | O_CLOEXEC) : -1;
+    free(fname);
+    if (fd < 0)
+        return st_open;
+    // A pipe or a terminal cannot be positioned at a slice.
+    if (lseek(fd, 0, SEEK_SET) < 0) {
+        close(fd);
+        return st_seek;
+    }
+    struct stat st;
+    df->fd = fd;
+    df->regular = fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+    df->size = df->regular ? (int64_t)st.st_size : -1;
+    return st_ok;
+}
+
+int readdata(datafile *df, void *buf, int64_t bytes)
+{
+    char *p = (char *)buf;
+    while (bytes > 0) {
+        ssize_t n = read(df->fd, p, (size_t)bytes);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return st_bad;
+        p += n;
+        bytes -= n;
+    }
+    return st_ok;
+}
+
+int preaddata(datafile *df, int64_t pos, void *buf, int64_t bytes)
+{
+    char *p = (char *)buf;
+    while (bytes > 0) {
+        ssize_t n = pread(df->fd, p, (size_t)bytes, (off_t)pos);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return st_bad;
+        p += n;
+        pos += n;
+        bytes -= n;
+    }
+    return st_ok;
+}
+
+void closedata(datafile *df)
+{
+    if (df->fd >= 0)
+        close(df->fd);
+    df->fd = -1;
+}
