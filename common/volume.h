@@ -12,18 +12,12 @@ struct triple {
 
 // The image's sizes, and the voxels of slices zlo..zlo+nz-1, rows
 // ylo..ylo+ny-1, all columns, in one block: slice after slice, row after
-// row.  A whole image has zlo 1, nz slices, ylo 0 and ny rows.
+// row: voxel (x, y, z) is element ((z - zlo) * ny + (y - ylo)) * columns
+// + x.  A whole image has zlo 1, nz slices, ylo 0 and ny rows.
 struct volume {
     int32_t columns, rows, slices;
     int32_t zlo, nz, ylo, ny;
     int16_t *vox;
 };
-
-// Voxel (x, y, z); the caller keeps it within the block.
-inline int32_t voxel(const volume &v, int32_t x, int32_t y, int32_t z)
-{
-    int64_t i = ((int64_t)(z - v.zlo) * v.ny + (y - v.ylo)) * v.columns + x;
-    return v.vox[i];
-}
 
 #endif

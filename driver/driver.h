@@ -34,6 +34,12 @@ struct masksums {
 void addmask(masksums *m, const uint8_t *rowsbuf, int32_t columns, int32_t y0, int32_t nrows,
              int32_t z);
 
+// Count and sum of x of the non-zero bytes of one row, in vector steps of
+// `vec` bytes: 32 (AVX2), 16 (SSE2) or 1; rowvector() is the widest this
+// processor has.
+int rowvector();
+void rowsums(const uint8_t *row, int32_t columns, int vec, uint64_t *count, uint64_t *sumx);
+
 // The truncated centroid; m.n must be at least 1.
 triple centroid(const masksums &m);
 

@@ -2,6 +2,7 @@
 // and the seed box file's bytes.
 #include "testutil.h"
 #include "../common/volume.h"
+#include "../seedsearch/seedsearch.h"
 
 #include <cstdio>
 #include <functional>
@@ -206,6 +207,52 @@ TEST_F(run, seedbyhand)
     r = tool({"ct01", "roi", "l", "s2"});
     EXPECT_EQ(r.out, seedline(27, 15, 15, meas));
     EXPECT_EQ(getfile(path("s2.vroi")), vroitext(27, 15, 15));
+}
+
+// The tool holds only the slices and rows that the search can reach.
+// Against a search over the whole image in memory, with the search
+// centre (a one-voxel mask) at every face, edge and corner, the seed
+// line and the seed box file must come out the same.
+TEST_F(run, windowmatcheswholeimage)
+{
+    struct {
+        int columns, rows, slices;
+    } sizes[] = {{40, 33, 45}, {9, 6, 4}, {25, 21, 27}};
+    uint32_t seed = 12345;
+    auto rnd = [&seed]() {
+        seed = seed * 1103515245u + 12345u;
+        return (seed >> 16) & 0x7fff;
+    };
+    for (const auto &sz : sizes) {
+        image im(sz.columns, sz.rows, sz.slices);
+        for (int16_t &v : im.vox)
+            v = (int16_t)(80 + rnd() % 41);
+        putimage(path("img"), im);
+        volume whole = {im.columns, im.rows, im.slices, 1, im.slices, 0, im.rows, im.vox.data()};
+        int xs[] = {0, sz.columns / 2, sz.columns - 1};
+        int ys[] = {0, 1, sz.rows / 2, sz.rows - 1};
+        int zs[] = {1, 2, sz.slices / 2 + 1, sz.slices};
+        for (int x : xs)
+            for (int y : ys)
+                for (int z : zs)
+                    for (char side : {'l', 'r'}) {
+                        std::vector<uint8_t> m((size_t)sz.columns * sz.rows * sz.slices, 0);
+                        m[((size_t)(z - 1) * sz.rows + y) * sz.columns + x] = 1;
+                        putmask(path("m"), sz.columns, sz.rows, sz.slices, m);
+                        runres r = tool({"img", "m", std::string(1, side), "box"});
+                        seedres want = findseed(whole, {x, y, z}, side);
+                        std::string at = std::to_string(x) + "," + std::to_string(y) + "," +
+                                         std::to_string(z) + side;
+                        ASSERT_EQ(r.out, seedline(want.seed.x, want.seed.y, want.seed.z, want.meas)) << at;
+                        ASSERT_EQ(getfile(path("box.vroi")),
+                                  vroitext(want.seed.x, want.seed.y, want.seed.z))
+                            << at;
+                    }
+        // And the middle, without a mask.
+        runres r = tool({"img", "r", "box"});
+        seedres want = findseed(whole, {sz.columns / 2, sz.rows / 2, sz.slices / 2}, 'r');
+        EXPECT_EQ(r.out, seedline(want.seed.x, want.seed.y, want.seed.z, want.meas));
+    }
 }
 
 TEST_F(run, seedboxfilethatcannotbewritten)
