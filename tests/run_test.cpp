@@ -85,20 +85,33 @@ TEST_F(run, hugeheaderwithsmalldata)
     fails({"huge", "l", "new"}, "can't read image huge slice: 1\n", 255);
 }
 
-#ifndef QUORRAL_SANITIZED
-// Peak memory of a run on a sparse 2.4 GB image: only the window near the
-// centre is held.  (The sanitizers' own memory would swamp the figure.)
-TEST_F(run, memorystayssmall)
+// A sparse image of 10000 x 10000 x 12 (2.4 GB, slice 12 begins past
+// 2^31 bytes) with a block of 100s around (5007, 5000, 12), the only
+// candidate whose neighbourhood holds no 0: it is the seed only when
+// slice 12 is read from the right place.  Only the window near the
+// centre is held in memory.
+TEST_F(run, imagepast2gib)
 {
     putfile(path("big.hd"), headertext(2, 12, 10000, 10000));
-    putfile(path("big.im"), "");
-    ASSERT_EQ(truncate(path("big.im").c_str(), (off_t)12 * 10000 * 10000 * 2), 0);
+    FILE *f = fopen(path("big.im").c_str(), "wb");
+    ASSERT_NE(f, nullptr);
+    const int16_t row[7] = {100, 100, 100, 100, 100, 100, 100};
+    for (int z = 6; z <= 12; z++)
+        for (int y = 4997; y <= 5003; y++) {
+            ASSERT_EQ(fseeko(f, (((off_t)(z - 1) * 10000 + y) * 10000 + 5004) * 2, SEEK_SET), 0);
+            ASSERT_EQ(fwrite(row, 2, 7, f), 7u);
+        }
+    ASSERT_EQ(ftruncate(fileno(f), (off_t)12 * 10000 * 10000 * 2), 0);
+    fclose(f);
     runres r = tool({"big", "l", "box"});
-    EXPECT_EQ(r.out, "quorral: seed found at x=5000  y=5000  z=6  meas=9999.990000\n");
+    EXPECT_EQ(r.out, "quorral: seed found at x=5007  y=5000  z=12  meas=0.000000\n");
     EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(getfile(path("box.vroi")), vroitext(5007, 5000, 12));
+#ifndef QUORRAL_SANITIZED
+    // (The sanitizers' own memory would swamp the figure.)
     EXPECT_LT(r.maxrsskb, 16 * 1024);
-}
 #endif
+}
 
 TEST_F(run, maskerrors)
 {
@@ -266,6 +279,79 @@ TEST_F(run, seedboxfilethatcannotbewritten)
     r = tool({"dot", "r", "full"});
     EXPECT_EQ(r.out, line + "quorral: can't write seed box file full\n");
     EXPECT_EQ(r.status, 255);
+}
+
+TEST_F(run, readonlyseedboxfile)
+{
+    putimage(path("dot"), image(1, 1, 1, 500));
+    putfile(path("other.vroi"), "another run's box\r\n");
+    putfile(path("ro.vroi"), "kept\r\n");
+    ASSERT_EQ(chmod(dir.c_str(), 0755), 0);
+    ASSERT_EQ(chmod(path("ro.vroi").c_str(), 0444), 0);
+    runres r = runprog(bin, "quorral", {"dot", "r", "ro"}, dir, "", true);
+    EXPECT_EQ(r.out, "quorral: seed found at x=0  y=0  z=0  meas=9999.990000\n"
+                     "quorral: can't write seed box file ro\n");
+    EXPECT_EQ(r.status, 255);
+    EXPECT_EQ(getfile(path("ro.vroi")), "kept\r\n");
+    EXPECT_EQ(getfile(path("other.vroi")), "another run's box\r\n");
+}
+
+// Hostile headers and data files: one line, its status, no seed box file.
+TEST_F(run, badinputs)
+{
+    const std::string good = headertext(2, 3, 5, 4);
+    const std::string data(3 * 5 * 4 * 2, '\x01');
+    std::string garbage;
+    for (int i = 0; i < 4096; i++)
+        garbage += (char)((i * 7919 + 13) % 256);
+    struct {
+        const char *what;
+        std::string hd;
+        std::string im;  // "<dir>": a folder
+        std::string out;
+        int status;
+    } rows[] = {
+        {"binary garbage", garbage, data, "quorral: can't read header file: x\n", 1},
+        {"garbage after a good header", good + garbage, data,
+         "quorral: seed found at x=2  y=2  z=1  meas=9999.990000\n", 0},
+        {"NUL bytes", std::string("Bytes per pixel=2\0\0\n", 20) + "Size of dimension[0]=3" +
+                          std::string("\0=7\n", 4) + "Size of dimension[1]=5\nSize of dimension[2]=4\n",
+         data, "quorral: seed found at x=2  y=2  z=1  meas=9999.990000\n", 0},
+        {"NUL hides a key", std::string("\0Bytes per pixel=2\n", 19) + "Size of dimension[0]=3\n"
+                                                                      "Size of dimension[1]=5\nSize of dimension[2]=4\n",
+         data, "quorral: can't read header file: x\n", 1},
+        {"10,000-character line", std::string(10000, 'a') + "\n" + good, data,
+         "quorral: seed found at x=2  y=2  z=1  meas=9999.990000\n", 0},
+        {"10,000-character key line", "Bytes per pixel=" + std::string(10000, '9') + "\n" +
+                                           "Size of dimension[0]=3\nSize of dimension[1]=5\nSize of dimension[2]=4\n",
+         data, "quorral: can't read header file: x\n", 1},
+        {"size past 32 bits", "Bytes per pixel=2\nSize of dimension[0]=4294967299\n"
+                              "Size of dimension[1]=5\nSize of dimension[2]=4\n",
+         data, "quorral: can't read header file: x\n", 1},
+        {"width past 32 bits", "Bytes per pixel=4294967298\nSize of dimension[0]=3\n"
+                               "Size of dimension[1]=5\nSize of dimension[2]=4\n",
+         data, "quorral: can't read header file: x\n", 1},
+        {"empty header", "", data, "quorral: can't read header file: x\n", 1},
+        {"empty data file", good, "", "can't read image x slice: 1\n", 255},
+        {"data file a folder", good, "<dir>", "can't read image x slice: 1\n", 255},
+        {"header a folder", "<dir>", data, "quorral: can't read header file: x\n", 1},
+    };
+    for (const auto &r : rows) {
+        std::string sub = path(std::string("c") + std::to_string(&r - rows));
+        ASSERT_EQ(mkdir(sub.c_str(), 0755), 0);
+        if (r.hd == "<dir>")
+            mkdir((sub + "/x.hd").c_str(), 0755);
+        else
+            putfile(sub + "/x.hd", r.hd);
+        if (r.im == "<dir>")
+            mkdir((sub + "/x.im").c_str(), 0755);
+        else
+            putfile(sub + "/x.im", r.im);
+        runres res = runprog(bin, "quorral", {"x", "l", "box"}, sub);
+        EXPECT_EQ(res.out, r.out) << r.what;
+        EXPECT_EQ(res.status, r.status) << r.what;
+        EXPECT_EQ(exists(sub + "/box.vroi"), r.status == 0) << r.what;
+    }
 }
 
 TEST_F(run, lostseedlineisafailure)

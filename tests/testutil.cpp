@@ -99,13 +99,15 @@ static std::string drain(int fd)
 
 runres runprog(const std::string &bin, const std::string &name,
                const std::vector<std::string> &args, const std::string &cwd,
-               const std::string &outpath)
+               const std::string &outpath, bool nobody)
 {
     int out[2], err[2];
     if (pipe(out) != 0 || pipe(err) != 0)
         return {"", "pipe failed", -1, 0};
     pid_t pid = fork();
     if (pid == 0) {
+        if (nobody && getuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0))
+            _exit(126);
         if (!cwd.empty() && chdir(cwd.c_str()) != 0)
             _exit(126);
         if (!outpath.empty()) {

@@ -51,10 +51,12 @@ struct runres {
 };
 
 // Runs the program with argv[0] = name and the given arguments, in the
-// folder cwd, with standard output going to `outpath` when one is given.
+// folder cwd, with standard output going to `outpath` when one is given,
+// as user nobody when `nobody` is set and the tests run as root (so that
+// file permissions hold).
 runres runprog(const std::string &bin, const std::string &name,
                const std::vector<std::string> &args, const std::string &cwd = "",
-               const std::string &outpath = "");
+               const std::string &outpath = "", bool nobody = false);
 
 // The seed box file that the tool writes for this seed.
 std::string vroitext(int x, int y, int z);
