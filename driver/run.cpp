@@ -16,17 +16,6 @@ static int32_t roirows(const hdrvals &hv)
     return k < 1 ? 1 : k > hv.rows ? hv.rows : k;
 }
 
-// The first slice that the image's data file cannot hold whole (1 when
-// it cannot be opened or is not a regular file), or 0 when it holds all.
-static int32_t checkdata(const char *im, const hdrvals &hv, datafile *df)
-{
-    if (opendata(im, hv.bpp, 2, df) != st_ok || !df->regular)
-        return 1;
-    int64_t slicebytes = (int64_t)hv.columns * hv.rows * 2;
-    int64_t held = df->size / slicebytes;
-    return held < hv.slices ? (int32_t)held + 1 : 0;
-}
-
 // The mask's centroid, or an exit status (message printed) when the mask
 // cannot give one.
 static int maskcentre(const char *prog, const char *im, const char *roifile, const hdrvals &img,
@@ -77,7 +66,7 @@ static int search(const char *prog, const char *im, const char *roifile, char si
                   const char *seedvroi, const hdrvals &hv, volume *v, uint8_t *roibuf,
                   datafile *df)
 {
-    int32_t bad = checkdata(im, hv, df);
+    int32_t bad = opencheck(im, hv, df);
     if (bad) {
         printf(MSG_SLICE, im, bad);
         return ex_fail;

@@ -65,3 +65,12 @@ void closedata(datafile *df)
         close(df->fd);
     df->fd = -1;
 }
+
+int32_t opencheck(const char *name, const hdrvals &hv, datafile *df)
+{
+    if (opendata(name, hv.bpp, 2, df) != st_ok || !df->regular)
+        return 1;
+    int64_t slicebytes = (int64_t)hv.columns * hv.rows * 2;
+    int64_t held = df->size / slicebytes;
+    return held < hv.slices ? (int32_t)held + 1 : 0;
+}

@@ -61,11 +61,21 @@ int readdata(datafile *df, void *buf, int64_t bytes);
 int preaddata(datafile *df, int64_t pos, void *buf, int64_t bytes);
 void closedata(datafile *df);
 
+// Open the image data file of `name` (2 bytes a voxel, sizes from hv)
+// and find the first slice that it cannot hold whole: 1 when it cannot
+// be opened or is not a regular file, 0 when it holds every slice.
+int32_t opencheck(const char *name, const hdrvals &hv, datafile *df);
+
 // Write the seed box file of `name` (".vroi" appended when missing).
 // st_ok, st_open (cannot be created) or st_bad (a write or the close
 // failed; a regular file is then removed rather than left half-written).
 int writevroi(const char *name, double x0, double x1, double y0, double y1,
               double z0, double z1);
+
+// Read the seed box file of `name` (".vroi" appended when missing): the
+// ten lines that writevroi writes, CR LF or LF, into x0, x1, y0, y1, z0,
+// z1.  st_ok, st_open, or st_bad for any other content.
+int getvroi(const char *name, double box[6]);
 
 // Write an image pair, for the tool's helper programs and tests: the
 // header file of `name` from hv, and slice `slice` (from 1) of `pps`

@@ -5,7 +5,7 @@
 set -euo pipefail
 pkgs=("$@")
 if [ ${#pkgs[@]} -eq 0 ]; then
-    pkgs=(cmake make g++ libgtest-dev clang libclang-rt-14-dev invesalius-examples)
+    pkgs=(cmake make g++ libgtest-dev libpng-dev clang libclang-rt-14-dev invesalius-examples)
 fi
 missing=()
 for p in "${pkgs[@]}"; do

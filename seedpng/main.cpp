@@ -1,0 +1,88 @@
+// seedpng im seedvroi png: a picture of the seed box that quorral wrote,
+// over three planes of the image through the seed.
+#include "seedpng.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+static int32_t clip(int32_t v, int32_t lo, int32_t hi)
+{
+    return v < lo ? lo : v > hi ? hi : v;
+}
+
+// The picture's name: png, completed to ".png" when it does not end in it.
+static char *pngname(const char *png)
+{
+    size_t n = strlen(png);
+    bool has = n >= 4 && strcmp(png + n - 4, ".png") == 0;
+    char *out = (char *)malloc(n + 5);
+    if (out) {
+        memcpy(out, png, n + 1);
+        if (!has)
+            memcpy(out + n, ".png", 5);
+    }
+    return out;
+}
+
+static int draw(const char *prog, const char *im, const char *seedvroi, const char *png,
+                const hdrvals &hv, datafile *df)
+{
+    double box[6];
+    int st = getvroi(seedvroi, box);
+    if (st != st_ok) {
+        printf(st == st_open ? "%s: can't read seed box file %s\n" : "%s: not a seed box file: %s\n",
+               prog, seedvroi);
+        return -1;
+    }
+    int32_t bad = opencheck(im, hv, df);
+    if (bad) {
+        printf("%s: can't read image %s slice: %d\n", prog, im, bad);
+        return -1;
+    }
+    // A seed outside the image is drawn at the nearest plane inside.
+    boxvox b = boxvoxels(box);
+    triple at = {clip(b.seed.x, 0, hv.columns - 1), clip(b.seed.y, 0, hv.rows - 1),
+                 clip(b.seed.z, 1, hv.slices)};
+    planes p;
+    if (!newplanes(&p, hv, at)) {
+        printf("%s: can't malloc planes\n", prog);
+        return -1;
+    }
+    int ex = 0;
+    bad = readplanes(&p, df);
+    char *name = pngname(png);
+    if (bad) {
+        printf("%s: can't read image %s slice: %d\n", prog, im, bad);
+        ex = -1;
+    } else if (!name || !writepng(name, layout(p, b))) {
+        printf("%s: can't write picture %s\n", prog, name ? name : png);
+        ex = -1;
+    }
+    free(name);
+    freeplanes(&p);
+    return ex;
+}
+
+int main(int argc, char **argv)
+{
+    const char *prog = argc > 0 && argv[0] ? argv[0] : "seedpng";
+    if (argc != 4) {
+        printf(" usage: seedpng im seedvroi png\n");
+        return 1;
+    }
+    const char *im = argv[1];
+    hdrvals hv;
+    if (getheader(im, &hv) != st_ok) {
+        printf("%s: can't read header file: %s\n", prog, im);
+        return 1;
+    }
+    if (hv.bpp != 2) {
+        printf("%s: error, image %s is not in 2 bytes/pixel format: %d\n", prog, im, hv.bpp);
+        return 1;
+    }
+    datafile df = {-1, false, 0};
+    int ex = draw(prog, im, argv[2], argv[3], hv, &df);
+    closedata(&df);
+    return ex;
+}

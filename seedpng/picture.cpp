@@ -1,0 +1,157 @@
+#include "seedpng.h"
+
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+
+boxvox boxvoxels(const double b[6])
+{
+    // Voxel centres lie at x + 0.5, y + 0.5 and z - 0.5: the box names the
+    // voxels whose centres lie within its bounds.
+    boxvox v;
+    v.xa = (int32_t)ceil(b[0] - 0.5);
+    v.xb = (int32_t)floor(b[1] - 0.5);
+    v.ya = (int32_t)ceil(b[2] - 0.5);
+    v.yb = (int32_t)floor(b[3] - 0.5);
+    v.za = (int32_t)ceil(b[4] + 0.5);
+    v.zb = (int32_t)floor(b[5] + 0.5);
+    v.seed = {(v.xa + v.xb) / 2, (v.ya + v.yb) / 2, (v.za + v.zb) / 2};
+    return v;
+}
+
+static void count(uint64_t *hist, const int16_t *v, int64_t n)
+{
+    for (int64_t i = 0; i < n; i++)
+        hist[v[i] + 32768]++;
+}
+
+greywin greylevels(const planes &p)
+{
+    uint64_t *hist = (uint64_t *)calloc(65536, sizeof(uint64_t));
+    if (!hist)
+        return {-160, 240};
+    count(hist, p.axial, (int64_t)p.rows * p.columns);
+    count(hist, p.coronal, (int64_t)p.slices * p.columns);
+    count(hist, p.sagittal, (int64_t)p.slices * p.rows);
+    uint64_t n = 0;
+    int32_t least = 32767;
+    for (int32_t i = 0; i < 65536; i++) {
+        if (hist[i] && i - 32768 < least)
+            least = i - 32768;
+        n += hist[i];
+    }
+    greywin w = {-160, 240};
+    if (least > -500) {
+        // The values at ranks of 1% and 99% of the voxels.
+        uint64_t at1 = n / 100, at99 = n - 1 - n / 100, seen = 0;
+        bool lo = false;
+        for (int32_t i = 0; i < 65536; i++) {
+            if (!hist[i])
+                continue;
+            seen += hist[i];
+            if (!lo && seen > at1) {
+                w.lo = i - 32768;
+                lo = true;
+            }
+            if (seen > at99) {
+                w.hi = i - 32768;
+                break;
+            }
+        }
+    }
+    free(hist);
+    return w;
+}
+
+uint8_t grey(const greywin &w, int32_t v)
+{
+    // One value throughout: mid grey, anything else black or white.
+    if (w.hi <= w.lo)
+        return v < w.lo ? 0 : v > w.lo ? 255 : 128;
+    if (v <= w.lo)
+        return 0;
+    if (v >= w.hi)
+        return 255;
+    return (uint8_t)lround((v - w.lo) * 255.0 / (w.hi - w.lo));
+}
+
+picture layout(const planes &p, const boxvox &box)
+{
+    picture pic;
+    pic.p = &p;
+    pic.box = box;
+    pic.win = greylevels(p);
+    int32_t low = p.rows < p.slices ? p.rows : p.slices;
+    pic.scale = (256 + low - 1) / low;
+    pic.gap = 4;
+    pic.width = (2 * p.columns + p.rows) * pic.scale + 2 * pic.gap;
+    pic.height = (p.rows > p.slices ? p.rows : p.slices) * pic.scale;
+    return pic;
+}
+
+static int32_t clip(int32_t v, int32_t lo, int32_t hi)
+{
+    return v < lo ? lo : v > hi ? hi : v;
+}
+
+// One panel: across (h) and down (v) in voxels, the box's outline there
+// (the box clipped to the panel; drawn only when the panel's plane cuts
+// the box and the clipped box is not empty), and the seed's place.
+struct panel {
+    const int16_t *vox;
+    int32_t across, down;
+    bool drawn;
+    int32_t ha, hb, va, vb;
+    int32_t sh, sv;
+};
+
+static panel makepanel(const int16_t *vox, int32_t across, int32_t down, bool cut, int32_t ha,
+                       int32_t hb, int32_t va, int32_t vb, int32_t sh, int32_t sv)
+{
+    panel pn = {vox, across, down, false, clip(ha, 0, across - 1), clip(hb, 0, across - 1),
+                clip(va, 0, down - 1), clip(vb, 0, down - 1), sh, sv};
+    pn.drawn = cut && ha <= pn.hb && hb >= pn.ha && va <= pn.vb && vb >= pn.va;
+    return pn;
+}
+
+static uint32_t colourat(const picture &pic, const panel &pn, int32_t h, int32_t v)
+{
+    if (h == pn.sh && v == pn.sv)
+        return seedcolour;
+    if (pn.drawn && h >= pn.ha && h <= pn.hb && v >= pn.va && v <= pn.vb &&
+        (h == pn.ha || h == pn.hb || v == pn.va || v == pn.vb))
+        return boxcolour;
+    uint8_t g = grey(pic.win, pn.vox[(int64_t)v * pn.across + h]);
+    return (uint32_t)g << 16 | (uint32_t)g << 8 | g;
+}
+
+void picturerow(const picture &pic, int32_t py, uint8_t *rgb)
+{
+    const planes &p = *pic.p;
+    const boxvox &b = pic.box;
+    triple s = {clip(b.seed.x, 0, p.columns - 1), clip(b.seed.y, 0, p.rows - 1),
+                clip(b.seed.z, 1, p.slices)};
+    // Down the slice panels, slice z is panel row z - 1.
+    const panel panels[3] = {
+        makepanel(p.axial, p.columns, p.rows, p.at.z >= b.za && p.at.z <= b.zb, b.xa, b.xb, b.ya,
+                  b.yb, s.x, s.y),
+        makepanel(p.coronal, p.columns, p.slices, p.at.y >= b.ya && p.at.y <= b.yb, b.xa, b.xb,
+                  b.za - 1, b.zb - 1, s.x, s.z - 1),
+        makepanel(p.sagittal, p.rows, p.slices, p.at.x >= b.xa && p.at.x <= b.xb, b.ya, b.yb,
+                  b.za - 1, b.zb - 1, s.y, s.z - 1),
+    };
+    memset(rgb, 0, (size_t)pic.width * 3);
+    int32_t v = py / pic.scale, px = 0;
+    for (const panel &pn : panels) {
+        for (int32_t h = 0; h < pn.across && v < pn.down; h++) {
+            uint32_t c = colourat(pic, pn, h, v);
+            for (int32_t k = 0; k < pic.scale; k++) {
+                uint8_t *q = rgb + (size_t)(px + h * pic.scale + k) * 3;
+                q[0] = (uint8_t)(c >> 16);
+                q[1] = (uint8_t)(c >> 8);
+                q[2] = (uint8_t)c;
+            }
+        }
+        px += pn.across * pic.scale + pic.gap;
+    }
+}

@@ -1,0 +1,64 @@
+// seedpng: a picture of where the seed landed, for quality control.
+#ifndef QUORRAL_SEEDPNG_H
+#define QUORRAL_SEEDPNG_H
+
+#include "../common/volume.h"
+#include "../imagefiles/imagefiles.h"
+
+#include <cstdint>
+
+// The three planes through a voxel of the image: the slice at its z
+// (rows x columns), the plane at its row (slices x columns) and the plane
+// at its column (slices x rows), each row after row.
+struct planes {
+    int32_t columns, rows, slices;
+    triple at;  // inside the image
+    int16_t *axial, *coronal, *sagittal;
+};
+
+// Obtain the planes' memory; false when it cannot be had.
+bool newplanes(planes *p, const hdrvals &hv, triple at);
+void freeplanes(planes *p);
+// Read the planes from the data file: only the voxels they show.
+// Returns 0, or the slice that could not be read.
+int32_t readplanes(planes *p, datafile *df);
+
+// The voxels that a seed box names, as inclusive ranges, and the seed at
+// its middle.  Not clipped to the image.
+struct boxvox {
+    int32_t xa, xb, ya, yb, za, zb;
+    triple seed;
+};
+boxvox boxvoxels(const double box[6]);
+
+// Grey levels: values at or below lo are black, at or above hi white.
+struct greywin {
+    int32_t lo, hi;
+};
+// A soft-tissue window (level 40, width 400) when the values look like
+// Hounsfield units (the least is -500 or lower), else the 1st to 99th
+// percentile, over the voxels of the three planes.
+greywin greylevels(const planes &p);
+uint8_t grey(const greywin &w, int32_t v);
+
+// The colours drawn over the grey.
+enum : uint32_t { boxcolour = 0xff0000, seedcolour = 0x00ff00 };
+
+// The picture: the three panels side by side, each scaled up by a whole
+// factor to at least 256 pixels high, with a gap between them.
+struct picture {
+    const planes *p;
+    boxvox box;
+    greywin win;
+    int32_t scale, gap, width, height;
+};
+picture layout(const planes &p, const boxvox &box);
+// One row of the picture as RGB bytes (width * 3).
+void picturerow(const picture &pic, int32_t py, uint8_t *rgb);
+
+// Write a picture to `path` as PNG through a temporary file in the same
+// folder, renamed into place only when whole.  False on any failure, with
+// no file left behind.
+bool writepng(const char *path, const picture &pic);
+
+#endif
