@@ -75,7 +75,18 @@ int main(int argc, char **argv)
     }
     const char *in = argv[1 + mask], *out = argv[2 + mask];
     nifti_set_debug_level(0);
-    nifti_image *nim = nifti_image_read(in, 0);
+    // Without the magic of either version the library falls back to the
+    // older ANALYZE format, whose orientation and scaling mean other
+    // things: refuse it.
+    int nver = -1;
+    void *h = nifti_read_header(in, &nver, 1);
+    bool readable = h != nullptr;
+    free(h);
+    if (readable && nver != 1 && nver != 2) {
+        printf("%s: %s is not a NIfTI-1 or NIfTI-2 file\n", prog, in);
+        return 1;
+    }
+    nifti_image *nim = readable ? nifti_image_read(in, 0) : nullptr;
     if (!nim) {
         printf("%s: can't read NIfTI file %s\n", prog, in);
         return 1;

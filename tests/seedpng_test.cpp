@@ -2,7 +2,6 @@
 // pixel, and its failures.
 #include "testutil.h"
 
-#include <dirent.h>
 #include <png.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -60,12 +59,10 @@ protected:
     }
     bool leftovers()
     {
-        DIR *d = opendir(dir.c_str());
-        bool found = false;
-        while (struct dirent *e = readdir(d))
-            found |= strstr(e->d_name, ".png.") != nullptr;
-        closedir(d);
-        return found;
+        for (const std::string &f : listdir(dir))
+            if (f.find(".png.") != std::string::npos)
+                return true;
+        return false;
     }
 };
 

@@ -1,9 +1,11 @@
 #include "testutil.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
 #include <fstream>
 #include <sstream>
@@ -51,6 +53,19 @@ bool exists(const std::string &path)
 {
     struct stat st;
     return lstat(path.c_str(), &st) == 0;
+}
+
+std::vector<std::string> listdir(const std::string &dir)
+{
+    std::vector<std::string> out;
+    DIR *d = opendir(dir.c_str());
+    while (struct dirent *e = d ? readdir(d) : nullptr)
+        if (strcmp(e->d_name, ".") != 0 && strcmp(e->d_name, ".."))
+            out.push_back(e->d_name);
+    if (d)
+        closedir(d);
+    std::sort(out.begin(), out.end());
+    return out;
 }
 
 std::string headertext(int bpp, int slices, int columns, int rows, int channels)

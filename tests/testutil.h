@@ -22,6 +22,8 @@ void putfile(const std::string &path, const std::string &bytes);
 // The file's bytes; "<missing>" when it cannot be read.
 std::string getfile(const std::string &path);
 bool exists(const std::string &path);
+// The names in a folder, sorted, without "." and "..".
+std::vector<std::string> listdir(const std::string &dir);
 
 // Header text for the given values, one "key=value" line each, LF ends.
 std::string headertext(int bpp, int slices, int columns, int rows, int channels = 1);

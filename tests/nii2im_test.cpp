@@ -1,0 +1,289 @@
+// nii2im on NIfTI files that the test writes through the same library:
+// every voxel checked against where it must land, the value rules, the
+// file kinds, and broken files.
+#include "testutil.h"
+#include "../imagefiles/imagefiles.h"
+
+#include <nifti2_io.h>
+
+#include <cmath>
+#include <cstring>
+
+namespace {
+
+const std::string bin = NII2IM_BIN;
+
+// Input sizes 4 x 5 x 6, voxel (i, j, k) = i + 10 j + 100 k.
+const int64_t nx = 4, ny = 5, nz = 6;
+
+struct orient {
+    int scode, qcode;
+    double m[3][3];  // the sform's rotation, or for qform: qfac in m[0][0]
+};
+
+// Writes a NIfTI file from values at (i, j, k), any of the library's
+// data types, with the given orientation.
+void putnii(const std::string &path, int datatype, const orient &o,
+            double (*value)(int64_t, int64_t, int64_t), int ftype = NIFTI_FTYPE_NIFTI1_1,
+            int64_t nt = 1, double slope = 0, double inter = 0)
+{
+    int64_t dims[8] = {nt > 1 ? 4 : 3, nx, ny, nz, nt, 1, 1, 1};
+    nifti_image *nim = nifti_make_new_nim(dims, datatype, 1);
+    ASSERT_NE(nim, nullptr);
+    for (int64_t t = 0; t < nt; t++)
+        for (int64_t k = 0; k < nz; k++)
+            for (int64_t j = 0; j < ny; j++)
+                for (int64_t i = 0; i < nx; i++) {
+                    int64_t at = i + nx * (j + ny * (k + nz * t));
+                    double v = value(i, j, k) + 1000 * t;
+                    char *p = (char *)nim->data + at * nim->nbyper;
+                    switch (datatype) {
+                    case DT_UINT8: *(uint8_t *)p = (uint8_t)v; break;
+                    case DT_INT16: *(int16_t *)p = (int16_t)v; break;
+                    case DT_FLOAT32: *(float *)p = (float)v; break;
+                    default: *(double *)p = v; break;
+                    }
+                }
+    nim->scl_slope = slope;
+    nim->scl_inter = inter;
+    nim->sform_code = o.scode;
+    nim->qform_code = o.qcode;
+    for (int r = 0; r < 4; r++)
+        for (int c = 0; c < 4; c++)
+            nim->sto_xyz.m[r][c] = r < 3 && c < 3 ? o.m[r][c] : r == c;
+    nim->quatern_b = nim->quatern_c = nim->quatern_d = 0;
+    nim->qfac = o.qcode ? o.m[0][0] : 1;
+    nim->nifti_type = ftype;
+    ASSERT_EQ(nifti_set_filenames(nim, path.c_str(), 0, 1), 0);
+    nifti_image_write(nim);
+    nifti_image_free(nim);
+}
+
+double ijk(int64_t i, int64_t j, int64_t k)
+{
+    return (double)(i + 10 * j + 100 * k);
+}
+
+struct pair {
+    hdrvals hv;
+    std::vector<int16_t> vox;
+    std::vector<uint8_t> bytes;
+};
+
+void getpair(const std::string &base, pair *p)
+{
+    ASSERT_EQ(getheader(base.c_str(), &p->hv), st_ok);
+    std::string d = getfile(base + ".im");
+    if (p->hv.bpp == 2) {
+        p->vox.resize(d.size() / 2);
+        memcpy(p->vox.data(), d.data(), d.size());
+    } else {
+        p->bytes.assign(d.begin(), d.end());
+    }
+}
+
+class nii2im : public tmpdir {
+protected:
+    runres conv(const std::vector<std::string> &args) { return runprog(bin, "nii2im", args, dir); }
+    std::vector<std::string> files() { return listdir(dir); }
+};
+
+TEST_F(nii2im, orientations)
+{
+    // Where output x (toward the left), y (toward the back) and slices
+    // (toward the head) come from, worked out by hand from each matrix:
+    // input axis (0 i, 1 j, 2 k) and whether it is read backwards.
+    struct {
+        const char *what;
+        orient o;
+        int axis[3];
+        bool flip[3];
+        const char *warning;
+    } rows[] = {
+        {"RAS sform", {1, 0, {{1, 0, 0}, {0, 1, 0}, {0, 0, 1}}}, {0, 1, 2}, {true, true, false}, ""},
+        {"LPS sform", {1, 0, {{-1, 0, 0}, {0, -1, 0}, {0, 0, 1}}}, {0, 1, 2}, {false, false, false}, ""},
+        {"LPI sform: slices flipped", {1, 0, {{-1, 0, 0}, {0, -1, 0}, {0, 0, -1}}}, {0, 1, 2}, {false, false, true}, ""},
+        {"permuted: i up, j left, k back", {1, 0, {{0, -1, 0}, {0, 0, -1}, {1, 0, 0}}}, {1, 2, 0}, {false, false, false}, ""},
+        {"permuted and flipped: i right, j down, k front", {1, 0, {{1, 0, 0}, {0, 0, 1}, {0, -1, 0}}},
+         {0, 2, 1}, {true, true, true}, ""},
+        {"oblique, nearest axes", {1, 0, {{-0.9, 0.3, 0}, {-0.3, -0.9, 0}, {0, 0, 1}}}, {0, 1, 2}, {false, false, false}, ""},
+        {"qform only, qfac -1", {0, 1, {{-1, 0, 0}, {0, 0, 0}, {0, 0, 0}}}, {0, 1, 2}, {true, true, true}, ""},
+        {"no orientation", {0, 0, {{1, 0, 0}, {0, 1, 0}, {0, 0, 1}}}, {0, 1, 2}, {false, false, false},
+         "nii2im: warning: in.nii has no usable orientation; written in stored order\n"},
+    };
+    for (const auto &r : rows) {
+        putnii(path("in.nii"), DT_INT16, r.o, ijk);
+        runres res = conv({"in.nii", "out"});
+        EXPECT_EQ(res.out, r.warning) << r.what;
+        ASSERT_EQ(res.status, 0) << r.what;
+        pair p;
+        getpair(path("out"), &p);
+        int64_t n[3] = {nx, ny, nz};
+        EXPECT_EQ(p.hv.columns, n[r.axis[0]]) << r.what;
+        EXPECT_EQ(p.hv.rows, n[r.axis[1]]) << r.what;
+        EXPECT_EQ(p.hv.slices, n[r.axis[2]]) << r.what;
+        ASSERT_EQ(p.vox.size(), (size_t)(nx * ny * nz)) << r.what;
+        int bad = 0;
+        for (int z = 0; z < p.hv.slices; z++)
+            for (int y = 0; y < p.hv.rows; y++)
+                for (int x = 0; x < p.hv.columns; x++) {
+                    int64_t c[3], o[3] = {x, y, z};
+                    for (int a = 0; a < 3; a++)
+                        c[r.axis[a]] = r.flip[a] ? n[r.axis[a]] - 1 - o[a] : o[a];
+                    bad += p.vox[((size_t)z * p.hv.rows + y) * p.hv.columns + x] != ijk(c[0], c[1], c[2]);
+                }
+        EXPECT_EQ(bad, 0) << r.what;
+    }
+}
+
+const orient lps = {1, 0, {{-1, 0, 0}, {0, -1, 0}, {0, 0, 1}}};
+
+TEST_F(nii2im, valuesandtypes)
+{
+    // uint8 copied; int16 copied even with a slope; float32 with slope 2
+    // and intercept -10, rounded to nearest; one value clamps.
+    putnii(path("u8.nii"), DT_UINT8, lps, [](int64_t i, int64_t j, int64_t k) { return (double)(i * 60 + j + k); });
+    ASSERT_EQ(conv({"u8.nii", "u8"}).status, 0);
+    putnii(path("s16.nii"), DT_INT16, lps, ijk, NIFTI_FTYPE_NIFTI1_1, 1, 3, 7);
+    ASSERT_EQ(conv({"s16.nii", "s16"}).status, 0);
+    auto f = [](int64_t i, int64_t j, int64_t k) {
+        return i == 3 && j == 4 && k == 5 ? 20000.0 : -(double)(i + 10 * j + 100 * k) - 0.3;
+    };
+    putnii(path("f32.nii"), DT_FLOAT32, lps, f, NIFTI_FTYPE_NIFTI1_1, 1, 2, -10);
+    runres r = conv({"f32.nii", "f32"});
+    EXPECT_EQ(r.out, "nii2im: warning: 1 voxels of f32.nii did not fit 16 bits and were clamped\n");
+    EXPECT_EQ(r.status, 0);
+    pair u8, s16, f32;
+    getpair(path("u8"), &u8);
+    getpair(path("s16"), &s16);
+    getpair(path("f32"), &f32);
+    // LPS: output (x, y, z) is input (x, y, z).
+    EXPECT_EQ(u8.vox[1 + 4 * (2 + 5 * 3)], 60 + 2 + 3);
+    EXPECT_EQ(u8.vox[3 + 4 * (4 + 5 * 5)], 180 + 4 + 5);
+    EXPECT_EQ(s16.vox[1 + 4 * (2 + 5 * 3)], 321);
+    // 2 * (-321.3) - 10 = -652.6 -> -653
+    EXPECT_EQ(f32.vox[1 + 4 * (2 + 5 * 3)], -653);
+    EXPECT_EQ(f32.vox[0], -11) << "2 * -0.3 - 10 = -10.6";
+    EXPECT_EQ(f32.vox[3 + 4 * (4 + 5 * 5)], 32767);
+}
+
+TEST_F(nii2im, filekindsandmask)
+{
+    struct {
+        const char *name;
+        int ftype;
+    } kinds[] = {{"a.nii.gz", NIFTI_FTYPE_NIFTI1_1}, {"b.hdr", NIFTI_FTYPE_NIFTI1_2},
+                 {"c.nii", NIFTI_FTYPE_NIFTI2_1}};
+    for (const auto &k : kinds) {
+        putnii(path(k.name), DT_FLOAT32, lps, ijk, k.ftype);
+        runres r = conv({k.name, "o"});
+        EXPECT_EQ(r.out, "") << k.name;
+        EXPECT_EQ(r.status, 0) << k.name;
+        pair p;
+        getpair(path("o"), &p);
+        EXPECT_EQ(p.vox[2 + 4 * (3 + 5 * 4)], 432) << k.name;
+    }
+    // A mask: 1 where the input is not 0.
+    putnii(path("m.nii"), DT_FLOAT32, lps, [](int64_t i, int64_t, int64_t k) { return i == 1 && k > 2 ? 0.25 : 0.0; });
+    ASSERT_EQ(conv({"-m", "m.nii", "mask.hd"}).status, 0);
+    pair m;
+    getpair(path("mask"), &m);
+    EXPECT_EQ(m.hv.bpp, 1);
+    ASSERT_EQ(m.bytes.size(), (size_t)(nx * ny * nz));
+    int ones = 0;
+    for (uint8_t b : m.bytes)
+        ones += b;
+    EXPECT_EQ(ones, 5 * 3);
+    EXPECT_EQ(m.bytes[1 + 4 * (0 + 5 * 3)], 1);
+    EXPECT_EQ(m.bytes[1 + 4 * (0 + 5 * 2)], 0);
+}
+
+TEST_F(nii2im, firstvolumeofaseries)
+{
+    putnii(path("s.nii"), DT_INT16, lps, ijk, NIFTI_FTYPE_NIFTI1_1, 3);
+    runres r = conv({"s.nii", "o"});
+    EXPECT_EQ(r.out, "nii2im: warning: s.nii holds more than one volume; the first is written\n");
+    EXPECT_EQ(r.status, 0);
+    pair p;
+    getpair(path("o"), &p);
+    EXPECT_EQ(p.hv.slices, nz);
+    EXPECT_EQ(p.vox[2 + 4 * (3 + 5 * 4)], 432) << "volume 0, not 1000 more";
+}
+
+TEST_F(nii2im, brokenfiles)
+{
+    putnii(path("good.nii"), DT_INT16, lps, ijk);
+    std::string good = getfile(path("good.nii"));
+    putfile(path("trunc.nii"), good.substr(0, good.size() - 10));
+    std::string magic = good;
+    memcpy(&magic[344], "xx1\0", 4);
+    putfile(path("magic.nii"), magic);
+    std::string zero = good;
+    zero[42] = zero[43] = 0;  // dim[1] = 0
+    putfile(path("zero.nii"), zero);
+    putfile(path("empty.nii"), "");
+    struct {
+        std::vector<std::string> args;
+        const char *out;
+        int status;
+    } rows[] = {
+        {{"trunc.nii", "o"}, "nii2im: can't read NIfTI file trunc.nii\n", 1},
+        {{"magic.nii", "o"}, "nii2im: magic.nii is not a NIfTI-1 or NIfTI-2 file\n", 1},
+        {{"zero.nii", "o"}, "nii2im: can't read NIfTI file zero.nii\n", 1},
+        {{"empty.nii", "o"}, "nii2im: can't read NIfTI file empty.nii\n", 1},
+        {{"none.nii", "o"}, "nii2im: can't read NIfTI file none.nii\n", 1},
+        {{"good.nii"}, " usage: nii2im [-m] in out\n", 1},
+        {{"-x", "good.nii", "o"}, " usage: nii2im [-m] in out\n", 1},
+        {{"good.nii", "no/dir/o"}, "nii2im: can't write no/dir/o\n", 255},
+    };
+    std::vector<std::string> before = files();
+    for (const auto &r : rows) {
+        runres res = conv(r.args);
+        EXPECT_EQ(res.out, r.out) << r.args[0];
+        EXPECT_EQ(res.status, r.status) << r.args[0];
+        EXPECT_EQ(files(), before) << r.args[0];
+    }
+}
+
+// ch2, a T1 MRI template of 181 x 217 x 181 voxels of 1 mm from Debian's
+// package mricron-data, stored with an sform of +x right, +y front, +z up
+// (RAS): nii2im flips x and y.  The middle is (90, 108, 90), deep in the
+// brain at the level of the thalami.  Checked by hand on the picture of
+// seedpng: both seeds lie in the thalamus beside the third ventricle, x
+// = 98 on the patient's left and x = 82 on the right, symmetric about the
+// midline at 90, in grey matter of T1 values about 95 to 125.
+TEST_F(nii2im, realmri)
+{
+    const std::string ch2 = "/usr/share/mricron/templates/ch2.nii.gz";
+    ASSERT_TRUE(exists(ch2)) << ch2 << " is missing: apt-get install mricron-data";
+    runres r = runprog(bin, "nii2im", {ch2, "ch2"}, dir);
+    ASSERT_EQ(r.out, "");
+    ASSERT_EQ(r.status, 0);
+    pair p;
+    getpair(path("ch2"), &p);
+    EXPECT_EQ(p.hv.columns, 181);
+    EXPECT_EQ(p.hv.rows, 217);
+    EXPECT_EQ(p.hv.slices, 181);
+    struct {
+        const char *side, *line;
+        int x, y, z;
+    } rows[] = {
+        {"l", "quorral: seed found at x=98  y=106  z=85  meas=0.554955\n", 98, 106, 85},
+        {"r", "quorral: seed found at x=82  y=106  z=85  meas=0.719114\n", 82, 106, 85},
+    };
+    for (const auto &e : rows) {
+        runres q = runprog(QUORRAL_BIN, "quorral", {"ch2", e.side, "seed"}, dir);
+        EXPECT_EQ(q.out, e.line);
+        EXPECT_EQ(q.status, 0);
+        EXPECT_EQ(getfile(path("seed.vroi")), vroitext(e.x, e.y, e.z));
+        double sum = 0;
+        for (int z = e.z - 6; z <= e.z + 6; z++)
+            for (int y = e.y - 3; y <= e.y + 3; y++)
+                for (int x = e.x - 3; x <= e.x + 3; x++)
+                    sum += p.vox[((size_t)(z - 1) * 217 + y) * 181 + x];
+        EXPECT_GT(sum / 637, 80) << e.side;
+        EXPECT_LT(sum / 637, 140) << e.side;
+    }
+}
+
+} // namespace
