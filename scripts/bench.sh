@@ -12,7 +12,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 dir=${1:-build/bench}
 runs=${2:-7}
-scripts/deps.sh cmake make g++ libpng-dev time
+scripts/deps.sh cmake make g++ libpng-dev libnifti2-dev zlib1g-dev time
 cmake -S . -B build/demo -DCMAKE_BUILD_TYPE=Release -DQUORRAL_TESTS=OFF >/dev/null
 cmake --build build/demo -j "$(nproc 2>/dev/null || echo 2)" --target quorral phantom >/dev/null
 q=$PWD/build/demo/quorral

@@ -4,7 +4,7 @@
 # where it landed (docs/seed.png).
 set -euo pipefail
 cd "$(dirname "$0")/.."
-scripts/deps.sh cmake make g++ libpng-dev
+scripts/deps.sh cmake make g++ libpng-dev libnifti2-dev zlib1g-dev
 cmake -S . -B build/demo -DCMAKE_BUILD_TYPE=Release -DQUORRAL_TESTS=OFF >/dev/null
 cmake --build build/demo -j "$(nproc 2>/dev/null || echo 2)" --target quorral phantom seedpng >/dev/null
 mkdir -p sample

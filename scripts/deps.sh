@@ -5,7 +5,8 @@
 set -euo pipefail
 pkgs=("$@")
 if [ ${#pkgs[@]} -eq 0 ]; then
-    pkgs=(cmake make g++ libgtest-dev libpng-dev clang libclang-rt-14-dev invesalius-examples)
+    pkgs=(cmake make g++ libgtest-dev libpng-dev libnifti2-dev zlib1g-dev clang libclang-rt-14-dev
+        groff-base man-db invesalius-examples mricron-data)
 fi
 missing=()
 for p in "${pkgs[@]}"; do
