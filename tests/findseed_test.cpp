@@ -6,21 +6,6 @@
 
 namespace {
 
-volume view(image &im)
-{
-    return volume{im.columns, im.rows, im.slices, 1, im.slices, 0, im.rows, im.vox.data()};
-}
-
-// 900 where x + y + z is odd, 10 where even: a neighbourhood of it is
-// far from homogeneous (measure about 1.8).
-void checker(image &im)
-{
-    for (int z = 1; z <= im.slices; z++)
-        for (int y = 0; y < im.rows; y++)
-            for (int x = 0; x < im.columns; x++)
-                im.at(x, y, z) = (x + y + z) % 2 ? 900 : 10;
-}
-
 void expectseed(const seedres &r, int x, int y, int z, double meas)
 {
     EXPECT_EQ(r.seed.x, x);
@@ -33,17 +18,17 @@ TEST(findseed, uniformvolumes)
 {
     const triple c = {20, 15, 15};
     image hundred(40, 30, 30, 100);
-    expectseed(findseed(view(hundred), c, 'l'), 27, 8, 14, 0);
+    expectseed(findseed(wholeview(hundred), c, 'l'), 27, 8, 14, 0);
     // Offsets -14..-11 hold no candidate: column 10 has only the centre row.
-    expectseed(findseed(view(hundred), c, 'r'), 10, 15, 15, 0);
+    expectseed(findseed(wholeview(hundred), c, 'r'), 10, 15, 15, 0);
     // Any letter but 'l' searches to the right side of the image.
-    expectseed(findseed(view(hundred), c, 'x'), 10, 15, 15, 0);
+    expectseed(findseed(wholeview(hundred), c, 'x'), 10, 15, 15, 0);
 
     image neg(40, 30, 30, -10);
-    expectseed(findseed(view(neg), c, 'l'), 27, 8, 14, -1);
+    expectseed(findseed(wholeview(neg), c, 'l'), 27, 8, 14, -1);
 
     image zero(40, 30, 30, 0);
-    expectseed(findseed(view(zero), c, 'l'), 20, 15, 15, 9999.99);
+    expectseed(findseed(wholeview(zero), c, 'l'), 20, 15, 15, 9999.99);
     seedbox b = boxof({20, 15, 15});
     EXPECT_EQ(b.x0, 17.5);
     EXPECT_EQ(b.x1, 23.5);
@@ -55,17 +40,9 @@ TEST(findseed, uniformvolumes)
 
 TEST(findseed, measurebyhand)
 {
-    image im(40, 30, 30);
-    checker(im);
-    for (int z = 9; z <= 21; z++)
-        for (int y = 12; y <= 18; y++)
-            for (int x = 24; x <= 30; x++)
-                im.at(x, y, z) = 100;
-    im.at(24, 12, 9) = 137;
-    im.at(30, 18, 21) = 91;
-    seedres r = findseed(view(im), {20, 15, 15}, 'l');
-    double want = (double)(46 * 637) / (635.0 * 100 + 137 + 91);
-    expectseed(r, 27, 15, 15, want);
+    image im = byhand();
+    seedres r = findseed(wholeview(im), {20, 15, 15}, 'l');
+    expectseed(r, 27, 15, 15, byhandmeas);
     EXPECT_LT(r.meas, 0.46);
     EXPECT_GT(r.meas, 0.45);
     seedbox b = boxof(r.seed);
@@ -82,7 +59,7 @@ TEST(findseed, seedoutsidethevolume)
     for (int z = 1; z <= 30; z++)
         for (int y = 0; y < 30; y++)
             im.at(23, y, z) = im.at(24, y, z) = 100;
-    seedres r = findseed(view(im), {16, 15, 15}, 'l');
+    seedres r = findseed(wholeview(im), {16, 15, 15}, 'l');
     expectseed(r, 26, 15, 15, 0);
     seedbox b = boxof(r.seed);
     EXPECT_EQ(b.x0, 23.5);
@@ -92,7 +69,7 @@ TEST(findseed, seedoutsidethevolume)
 TEST(findseed, onevoxelvolume)
 {
     image im(1, 1, 1, 500);
-    seedres r = findseed(view(im), {0, 0, 0}, 'l');
+    seedres r = findseed(wholeview(im), {0, 0, 0}, 'l');
     expectseed(r, 0, 0, 0, 9999.99);
     seedbox b = boxof(r.seed);
     EXPECT_EQ(b.x0, -2.5);
@@ -108,7 +85,7 @@ TEST(findseed, countsattheedge)
 {
     image im(40, 30, 30, 1);
     im.at(39, 15, 15) = 2;
-    volume v = view(im);
+    volume v = wholeview(im);
     struct {
         int x, n;
     } rows[] = {{39, 4 * 7 * 13}, {41, 2 * 7 * 13}, {42, 7 * 13}};
@@ -129,7 +106,7 @@ TEST(findseed, negativesumbeatsuniform)
         for (int y = 12; y <= 18; y++)
             for (int x = 26; x <= 32; x++)
                 im.at(x, y, z) = -5;
-    seedres r = findseed(view(im), {20, 15, 15}, 'l');
+    seedres r = findseed(wholeview(im), {20, 15, 15}, 'l');
     expectseed(r, 29, 15, 15, -1);
 }
 
@@ -144,8 +121,8 @@ TEST(findseed, measuresatorabovetheboundarenevertaken)
         for (int y = 0; y < 30; y += 7)
             for (int x = 0; x < 40; x += 7)
                 im.at(x, y, z) = 32767;
-    expectseed(findseed(view(im), {20, 15, 15}, 'l'), 20, 15, 15, 9999.99);
-    EXPECT_EQ(meas(view(im), 27, 15, 15), 32818.0 * 637 / 331);
+    expectseed(findseed(wholeview(im), {20, 15, 15}, 'l'), 20, 15, 15, 9999.99);
+    EXPECT_EQ(meas(wholeview(im), 27, 15, 15), 32818.0 * 637 / 331);
 }
 
 } // namespace

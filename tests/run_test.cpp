@@ -193,21 +193,10 @@ TEST_F(run, onevoxelimage)
 // The search by hand: 40 x 30 x 30, middle (20, 15, 15).
 TEST_F(run, seedbyhand)
 {
-    image im(40, 30, 30);
-    for (int z = 1; z <= 30; z++)
-        for (int y = 0; y < 30; y++)
-            for (int x = 0; x < 40; x++)
-                im.at(x, y, z) = (x + y + z) % 2 ? 900 : 10;
-    for (int z = 9; z <= 21; z++)
-        for (int y = 12; y <= 18; y++)
-            for (int x = 24; x <= 30; x++)
-                im.at(x, y, z) = 100;
-    im.at(24, 12, 9) = 137;
-    im.at(30, 18, 21) = 91;
-    putimage(path("ct01"), im);
+    putimage(path("ct01"), byhand());
     putfile(path("seed.vroi"), "an older, longer file that must be replaced whole\r\n\r\n\r\n\r\n");
     runres r = runprog(bin, "./bin/quorral", {"ct01.im", "left", "seed.vroi"}, dir);
-    double meas = (double)(46 * 637) / (635.0 * 100 + 137 + 91);
+    const double meas = byhandmeas;
     EXPECT_EQ(r.out, seedline(27, 15, 15, meas, "./bin/quorral"));
     EXPECT_EQ(r.out, "./bin/quorral: seed found at x=27  y=15  z=15  meas=0.459798\n");
     EXPECT_EQ(r.status, 0);
@@ -231,17 +220,11 @@ TEST_F(run, windowmatcheswholeimage)
     struct {
         int columns, rows, slices;
     } sizes[] = {{40, 33, 45}, {9, 6, 4}, {25, 21, 27}};
-    uint32_t seed = 12345;
-    auto rnd = [&seed]() {
-        seed = seed * 1103515245u + 12345u;
-        return (seed >> 16) & 0x7fff;
-    };
     for (const auto &sz : sizes) {
         image im(sz.columns, sz.rows, sz.slices);
-        for (int16_t &v : im.vox)
-            v = (int16_t)(80 + rnd() % 41);
+        randomfill(im, 12345, 80, 41);
         putimage(path("img"), im);
-        volume whole = {im.columns, im.rows, im.slices, 1, im.slices, 0, im.rows, im.vox.data()};
+        volume whole = wholeview(im);
         int xs[] = {0, sz.columns / 2, sz.columns - 1};
         int ys[] = {0, 1, sz.rows / 2, sz.rows - 1};
         int zs[] = {1, 2, sz.slices / 2 + 1, sz.slices};

@@ -82,6 +82,43 @@ image::image(int32_t c, int32_t r, int32_t s, int16_t fill)
 {
 }
 
+volume wholeview(image &im)
+{
+    return volume{im.columns, im.rows, im.slices, 1, im.slices, 0, im.rows, im.vox.data()};
+}
+
+void checker(image &im)
+{
+    for (int z = 1; z <= im.slices; z++)
+        for (int y = 0; y < im.rows; y++)
+            for (int x = 0; x < im.columns; x++)
+                im.at(x, y, z) = (x + y + z) % 2 ? 900 : 10;
+}
+
+image byhand()
+{
+    image im(40, 30, 30);
+    checker(im);
+    for (int z = 9; z <= 21; z++)
+        for (int y = 12; y <= 18; y++)
+            for (int x = 24; x <= 30; x++)
+                im.at(x, y, z) = 100;
+    im.at(24, 12, 9) = 137;
+    im.at(30, 18, 21) = 91;
+    return im;
+}
+
+// n = 637, range 137 - 91 = 46, sum 635 * 100 + 137 + 91.
+const double byhandmeas = (double)(46 * 637) / (635.0 * 100 + 137 + 91);
+
+void randomfill(image &im, uint32_t seed, int lo, int span)
+{
+    for (int16_t &v : im.vox) {
+        seed = seed * 1103515245u + 12345u;
+        v = (int16_t)(lo + (int)((seed >> 16) & 0x7fff) % span);
+    }
+}
+
 void putimage(const std::string &base, const image &im)
 {
     putfile(base + ".hd", headertext(2, im.slices, im.columns, im.rows));

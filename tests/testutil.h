@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include "../common/volume.h"
+
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -38,6 +40,18 @@ struct image {
         return vox[((size_t)(z - 1) * rows + y) * columns + x];
     }
 };
+
+// The whole image as the search sees it.
+volume wholeview(image &im);
+// 900 where x + y + z is odd, 10 where even: far from homogeneous.
+void checker(image &im);
+// The measure worked by hand: 40 x 30 x 30 of checker but for the
+// neighbourhood of (27, 15, 15), all 100 except 137 at (24, 12, 9) and
+// 91 at (30, 18, 21).  Its seed from the middle toward l is (27, 15, 15).
+image byhand();
+extern const double byhandmeas;
+// Voxels lo .. lo + span - 1 from a fixed pseudo-random sequence.
+void randomfill(image &im, uint32_t seed, int lo, int span);
 
 // Writes base.hd and base.im.
 void putimage(const std::string &base, const image &im);

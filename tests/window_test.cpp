@@ -18,18 +18,12 @@ TEST_F(window, holdseveryvoxelthesearchreads)
     struct {
         int columns, rows, slices;
     } sizes[] = {{40, 33, 45}, {9, 6, 4}, {25, 21, 27}, {3, 22, 28}, {1, 1, 1}};
-    uint32_t seed = 99;
-    auto rnd = [&seed]() {
-        seed = seed * 1103515245u + 12345u;
-        return (seed >> 16) & 0x7fff;
-    };
     for (const auto &sz : sizes) {
         image im(sz.columns, sz.rows, sz.slices);
-        for (int16_t &v : im.vox)
-            v = (int16_t)(rnd() % 2001 - 500);
+        randomfill(im, 99, -500, 2001);
         putimage(path("img"), im);
         hdrvals hv = {2, sz.slices, sz.columns, sz.rows, 1};
-        volume whole = {im.columns, im.rows, im.slices, 1, im.slices, 0, im.rows, im.vox.data()};
+        volume whole = wholeview(im);
         volume v;
         ASSERT_TRUE(newvolume(&v, hv));
         datafile df;
