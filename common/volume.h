@@ -20,4 +20,10 @@ struct volume {
     int16_t *vox;
 };
 
+// v held to lo..hi.
+inline int32_t clip(int32_t v, int32_t lo, int32_t hi)
+{
+    return v < lo ? lo : v > hi ? hi : v;
+}
+
 #endif

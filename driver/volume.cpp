@@ -25,10 +25,8 @@ void freevolume(volume *v)
 
 void setwindow(volume *v, triple c)
 {
-    int32_t zlo = c.z - seedreachz < 1 ? 1 : c.z - seedreachz;
-    int32_t zhi = c.z + seedreachz > v->slices ? v->slices : c.z + seedreachz;
-    int32_t ylo = c.y - seedreachy < 0 ? 0 : c.y - seedreachy;
-    int32_t yhi = c.y + seedreachy > v->rows - 1 ? v->rows - 1 : c.y + seedreachy;
+    int32_t zlo = clip(c.z - seedreachz, 1, v->slices), zhi = clip(c.z + seedreachz, 1, v->slices);
+    int32_t ylo = clip(c.y - seedreachy, 0, v->rows - 1), yhi = clip(c.y + seedreachy, 0, v->rows - 1);
     v->zlo = zlo;
     v->nz = zhi >= zlo ? zhi - zlo + 1 : 0;
     v->ylo = ylo;

@@ -6,11 +6,6 @@
 #include <cstdlib>
 #include <cstring>
 
-static int32_t clip(int32_t v, int32_t lo, int32_t hi)
-{
-    return v < lo ? lo : v > hi ? hi : v;
-}
-
 // The picture's name: png, completed to ".png" when it does not end in it.
 static char *pngname(const char *png)
 {

@@ -89,11 +89,6 @@ picture layout(const planes &p, const boxvox &box)
     return pic;
 }
 
-static int32_t clip(int32_t v, int32_t lo, int32_t hi)
-{
-    return v < lo ? lo : v > hi ? hi : v;
-}
-
 // One panel: across (h) and down (v) in voxels, the box's outline there
 // (the box clipped to the panel; drawn only when the panel's plane cuts
 // the box and the clipped box is not empty), and the seed's place.

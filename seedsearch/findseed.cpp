@@ -1,10 +1,5 @@
 #include "seedsearch.h"
 
-static int32_t clip(int32_t v, int32_t lo, int32_t hi)
-{
-    return v < lo ? lo : v > hi ? hi : v;
-}
-
 // Range of the neighbourhood times its count, over its sum: range over
 // mean for a positive sum.  The maximum starts at 0 and the minimum at
 // 99999, so an all-negative neighbourhood has range 0 - min; an empty one
