@@ -9,12 +9,8 @@ triple middle(const hdrvals &hv)
     return {hv.columns / 2, hv.rows / 2, hv.slices / 2};
 }
 
-// Count and sum of x of the non-zero bytes of one row.
-//
-// Vector steps of W bytes: psadbw adds the bytes of (nonzero & 1) into the
-// count and of (nonzero & position) into the sum of positions within the
-// step.  The step's start, W b, is added through a running count: the
-// sum over steps of b * c_b is B * C - (sum of the prefix counts).
+// Count and sum of x of the non-zero bytes of row[x..columns), added to
+// *count and *sumx: the tail after the vector steps.
 static void scalarsums(const uint8_t *row, int32_t x, int32_t columns, uint64_t *count,
                        uint64_t *sumx)
 {
@@ -26,6 +22,11 @@ static void scalarsums(const uint8_t *row, int32_t x, int32_t columns, uint64_t 
 }
 
 #ifdef __x86_64__
+// Vector steps of W bytes (16 SSE2, 32 AVX2; the two differ only in
+// their intrinsics): psadbw adds the bytes of (nonzero & 1) into the
+// count and of (nonzero & position) into the sum of positions within the
+// step.  The step's start, W b, is added through a running count: the
+// sum over steps of b * c_b is B * C - (sum of the prefix counts).
 static uint64_t total128(__m128i a)
 {
     return (uint64_t)_mm_cvtsi128_si64(a) + (uint64_t)_mm_cvtsi128_si64(_mm_unpackhi_epi64(a, a));

@@ -12,8 +12,7 @@ enum { roibytes = 256 * 1024 };
 
 static int32_t roirows(const hdrvals &hv)
 {
-    int32_t k = roibytes / hv.columns;
-    return k < 1 ? 1 : k > hv.rows ? hv.rows : k;
+    return clip(roibytes / hv.columns, 1, hv.rows);
 }
 
 // The mask's centroid, or an exit status (message printed) when the mask

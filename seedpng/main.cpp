@@ -4,21 +4,6 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
-
-// The picture's name: png, completed to ".png" when it does not end in it.
-static char *pngname(const char *png)
-{
-    size_t n = strlen(png);
-    bool has = n >= 4 && strcmp(png + n - 4, ".png") == 0;
-    char *out = (char *)malloc(n + 5);
-    if (out) {
-        memcpy(out, png, n + 1);
-        if (!has)
-            memcpy(out + n, ".png", 5);
-    }
-    return out;
-}
 
 static int draw(const char *prog, const char *im, const char *seedvroi, const char *png,
                 const hdrvals &hv, datafile *df)
@@ -46,7 +31,8 @@ static int draw(const char *prog, const char *im, const char *seedvroi, const ch
     }
     int ex = 0;
     bad = readplanes(&p, df);
-    char *name = pngname(png);
+    // The picture's name: png, completed to ".png" when it does not end in it.
+    char *name = suffixed(png, ".png", nullptr);
     if (bad) {
         printf("%s: can't read image %s slice: %d\n", prog, im, bad);
         ex = -1;

@@ -124,8 +124,7 @@ void picturerow(const picture &pic, int32_t py, uint8_t *rgb)
 {
     const planes &p = *pic.p;
     const boxvox &b = pic.box;
-    triple s = {clip(b.seed.x, 0, p.columns - 1), clip(b.seed.y, 0, p.rows - 1),
-                clip(b.seed.z, 1, p.slices)};
+    const triple &s = p.at;  // the seed, held inside the image
     // Down the slice panels, slice z is panel row z - 1.
     const panel panels[3] = {
         makepanel(p.axial, p.columns, p.rows, p.at.z >= b.za && p.at.z <= b.zb, b.xa, b.xb, b.ya,
