@@ -6,7 +6,8 @@ set -euo pipefail
 pkgs=("$@")
 if [ ${#pkgs[@]} -eq 0 ]; then
     pkgs=(cmake make g++ libgtest-dev libpng-dev libnifti2-dev zlib1g-dev clang libclang-rt-14-dev
-        groff-base man-db invesalius-examples mricron-data)
+        groff-base man-db invesalius-examples mricron-data
+        slurmctld slurmd slurm-client munge dcm2niix snakemake python3-pydicom python3-nibabel python3-numpy)
 fi
 missing=()
 for p in "${pkgs[@]}"; do

@@ -1,0 +1,150 @@
+#!/usr/bin/env bash
+# A single-node Slurm cluster on this machine, for the tests: no systemd,
+# everything under one folder, daemons in the foreground under setsid.
+#
+#   slurmcluster.sh start DIR   write the config, start munged, slurmctld
+#                               and slurmd, wait until the node is idle;
+#                               prints the line to source: SLURM_CONF=...
+#   slurmcluster.sh stop DIR    stop the daemons by their saved PIDs
+#
+# DIR must exist and be empty at start.  It runs as the current user
+# (root or not): SlurmUser and munged are that user.  Clients need
+# SLURM_CONF=DIR/slurm.conf; they find munged through AuthInfo=socket=.
+set -euo pipefail
+
+die() { echo "slurmcluster: $*" >&2; exit 1; }
+
+# Running = the PID exists and is not a zombie (a stopped daemon stays a
+# zombie until PID 1 reaps it, so kill -0 would still succeed).
+alive() {
+    local st
+    st=$(cat "/proc/$1/stat" 2>/dev/null) || return 1
+    st=${st##*) }
+    [ "${st%% *}" != Z ]
+}
+
+stopall() {
+    local dir=$1 name pid n
+    for name in slurmd slurmctld munged; do
+        [ -f "$dir/$name.pidsaved" ] || continue
+        pid=$(cat "$dir/$name.pidsaved")
+        if alive "$pid"; then
+            kill -TERM "$pid" 2>/dev/null || true
+            for n in $(seq 1 100); do alive "$pid" || break; sleep 0.1; done
+            if alive "$pid"; then
+                kill -KILL "$pid" 2>/dev/null || true
+                for n in $(seq 1 50); do alive "$pid" || break; sleep 0.1; done
+            fi
+        fi
+        alive "$pid" && die "$name (PID $pid) does not stop"
+        rm -f "$dir/$name.pidsaved"
+    done
+    # Job steps that outlived slurmd (none expected): their PIDs are in
+    # the spool's files only while running, so slurmd's own stop is it.
+    return 0
+}
+
+freeport() {
+    /usr/bin/python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])'
+}
+
+# Starts "$@" in the foreground under setsid, its output to LOG; saves the
+# PID as NAME.pidsaved.
+launch() {
+    local dir=$1 name=$2
+    shift 2
+    setsid "$@" </dev/null >"$dir/$name.out" 2>&1 &
+    echo $! >"$dir/$name.pidsaved"
+}
+
+start() {
+    local dir host user mem node p1 p2 n
+    dir=$(cd "$1" && pwd)
+    [ -z "$(ls -A "$dir")" ] || die "$dir is not empty"
+    host=$(hostname -s)
+    user=$(id -un)
+    # A failed start leaves nothing running.
+    trap 'stopall "$dir"' ERR
+
+    # munge: a throwaway key; the socket's folder must be reachable by
+    # the daemons' clients (o+x), whatever the umask.
+    mkdir -p "$dir/munge" "$dir/state" "$dir/spool"
+    chmod 700 "$dir/munge"
+    chmod 711 "$dir/munge"
+    mungekey -c -k "$dir/munge/munge.key" -b 1024
+    chmod 600 "$dir/munge/munge.key"
+    launch "$dir" munged munged -F -f --socket="$dir/munge/munge.socket.2" \
+        --key-file="$dir/munge/munge.key" --pid-file="$dir/munge/munged.pid" \
+        --log-file="$dir/munge/munged.log" --seed-file="$dir/munge/munged.seed"
+    for n in $(seq 1 100); do [ -S "$dir/munge/munge.socket.2" ] && break; sleep 0.05; done
+    [ -S "$dir/munge/munge.socket.2" ] || die "munged did not start: $(cat "$dir/munged.out")"
+
+    # The node line as slurmd sees this machine; memory a little below it.
+    node=$(slurmd -C | head -n 1)
+    mem=$(sed -n 's/.*RealMemory=\([0-9]*\).*/\1/p' <<<"$node")
+    node=$(sed "s/RealMemory=[0-9]*/RealMemory=$((mem * 9 / 10))/; s/^NodeName=[^ ]*/NodeName=$host/" <<<"$node")
+    p1=$(freeport)
+    p2=$(freeport)
+    [ "$p1" != "$p2" ] || p2=$(freeport)
+    cat >"$dir/slurm.conf" <<EOF
+ClusterName=quorraltest
+SlurmctldHost=$host(127.0.0.1)
+SlurmUser=$user
+SlurmdUser=$user
+SlurmctldPort=$p1
+SlurmdPort=$p2
+AuthType=auth/munge
+CredType=cred/munge
+AuthInfo=socket=$dir/munge/munge.socket.2
+StateSaveLocation=$dir/state
+SlurmdSpoolDir=$dir/spool
+SlurmctldPidFile=$dir/slurmctld.pid
+SlurmdPidFile=$dir/slurmd.pid
+SlurmctldLogFile=$dir/slurmctld.log
+SlurmdLogFile=$dir/slurmd.log
+ProctrackType=proctrack/linuxproc
+TaskPlugin=task/none
+MpiDefault=none
+PlugStackConfig=$dir/plugstack.conf
+AccountingStorageType=accounting_storage/none
+JobAcctGatherType=jobacct_gather/none
+JobCompType=jobcomp/filetxt
+JobCompLoc=$dir/jobcomp.txt
+SelectType=select/cons_tres
+SelectTypeParameters=CR_Core
+SchedulerParameters=bf_interval=1
+MinJobAge=3600
+ReturnToService=2
+SlurmctldTimeout=30
+SlurmdTimeout=30
+$node NodeAddr=127.0.0.1 State=UNKNOWN
+PartitionName=debug Nodes=$host Default=YES MaxTime=INFINITE State=UP
+EOF
+    : >"$dir/plugstack.conf"
+    export SLURM_CONF=$dir/slurm.conf
+    launch "$dir" slurmctld slurmctld -D -i -f "$dir/slurm.conf"
+    launch "$dir" slurmd slurmd -D -f "$dir/slurm.conf"
+    for n in $(seq 1 300); do
+        if [ "$(sinfo -h -n "$host" -o %t 2>/dev/null)" = idle ]; then
+            trap - ERR
+            echo "SLURM_CONF=$dir/slurm.conf"
+            return 0
+        fi
+        for name in munged slurmctld slurmd; do
+            alive "$(cat "$dir/$name.pidsaved")" || {
+                tail -n 5 "$dir/$name.out" "$dir/$name.log" 2>/dev/null >&2 || true
+                stopall "$dir"
+                die "$name stopped"
+            }
+        done
+        sleep 0.1
+    done
+    stopall "$dir"
+    die "the node did not become idle in 30 s"
+}
+
+case "${1:-}:${2:-}" in
+start:?*) start "$2" ;;
+stop:?*) stopall "$2" ;;
+*) die "usage: slurmcluster.sh start|stop DIR" ;;
+esac
