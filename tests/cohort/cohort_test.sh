@@ -86,6 +86,16 @@ grep -q '^nii2im failed: ' outl/scans/broken.nii.gz/log || fail "broken log"
 [ -z "$(ls -A "$TMPDIR")" ] || fail "left in TMPDIR: $(ls "$TMPDIR")"
 [ -z "$(find outl -name '*.im' -o -name '.tmp-*')" ] || fail "pairs or temporary files in OUT"
 
+# --- Snakemake: the same step, the same table ---
+smk() {
+    local o=$1
+    shift
+    "$@" snakemake -s "$src/workflow/Snakefile" --cores 2 -q \
+        --config dir="$t/sample" out="$t/$o" add=1024 bin="$bin" >smk.txt 2>&1 || fail "snakemake: $(tail smk.txt)"
+}
+smk outk
+diff <(rowsof outl/results.tsv) <(rowsof outk/results.tsv) || fail "snakemake table"
+
 # --- Slurm back-end on a single-node cluster ---
 mkdir cluster
 cluster=$t/cluster
@@ -95,6 +105,9 @@ export SLURM_CONF=$cluster/slurm.conf
     fail "slurm run: $(cat run.txt)"
 grep -q '^quorral-cohort: job [0-9]*: 5 scans in 3 tasks of up to 2$' run.txt || fail "slurm run: $(cat run.txt)"
 diff <(rowsof outl/results.tsv) <(rowsof outs/results.tsv) || fail "the tables differ"
+# Snakemake inside one allocation.
+smk outa srun -c 2
+diff <(rowsof outl/results.tsv) <(rowsof outa/results.tsv) || fail "snakemake in an allocation"
 [ "$(ls outs/slurm/task-*.log | wc -l)" = 3 ] || fail "task logs: $(ls outs/slurm)"
 
 # --- Reruns: a new scan, then a changed one; failed scans always rerun ---
@@ -112,6 +125,10 @@ for b in local slurm; do
         fail "$b rerun table"
 done
 [ "$(ls outs/slurm/task-*.log | wc -l)" = 4 ] || fail "slurm rerun: not one task"
+before=$(stat -c '%Y %i' outk/scans/ct01.nii.gz/l.tsv)
+smk outk
+[ "$before" = "$(stat -c '%Y %i' outk/scans/ct01.nii.gz/l.tsv)" ] || fail "snakemake reran an up-to-date scan"
+diff <(rowsof outl/results.tsv) <(rowsof outk/results.tsv) || fail "snakemake rerun table"
 touch -d '2000-01-01' "sample/dicom/ct03/$(ls sample/dicom/ct03 | head -n 1)"
 "$cohort" run sample outs --bin "$bin" --add 1024 --backend slurm >run.txt || fail "$(cat run.txt)"
 grep -q '^quorral-cohort: 6 scans in sample, 2 to run$' run.txt || fail "changed DICOM: $(cat run.txt)"
