@@ -212,5 +212,15 @@ bad run nosuchdir outx --bin "$bin"
 bad run small small --bin "$bin"
 bad run small outx --bin "$t/nobin"
 [ ! -e outx/results.tsv ] || fail "a bad command line wrote a table"
+
+# Installed (when BIN is a build folder): the command finds its step in
+# libexec and the programs beside itself.
+if [ -f "$bin/cmake_install.cmake" ]; then
+    cmake --install "$bin" --prefix "$t/prefix" >/dev/null || fail "install"
+    PATH=/usr/bin:/bin "$t/prefix/bin/quorral-cohort" run small outi --sides r >run.txt || fail "installed: $(cat run.txt)"
+    [ "$(rowsof outi/results.tsv | cut -f 1,7 | tr '\t\n' ': ')" = "scan:status fifo.nii:failed p1.hd:ok sub/p2.hd:ok " ] ||
+        fail "installed: $(cat outi/results.tsv)"
+    [ -f "$t/prefix/share/quorral/workflow/Snakefile" ] || fail "Snakefile not installed"
+fi
 [ -z "$(ls -A "$TMPDIR")" ] || fail "left in TMPDIR: $(ls "$TMPDIR")"
 echo "cohort: ok"

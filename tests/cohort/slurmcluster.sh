@@ -11,6 +11,8 @@
 # (root or not): SlurmUser and munged are that user.  Clients need
 # SLURM_CONF=DIR/slurm.conf; they find munged through AuthInfo=socket=.
 set -euo pipefail
+# The daemons and mungekey live in sbin, which a user's PATH may lack.
+export PATH=$PATH:/usr/sbin:/sbin
 
 die() { echo "slurmcluster: $*" >&2; exit 1; }
 
