@@ -39,6 +39,10 @@ def putwhole(path, text):
     """Writes path whole: a hidden temporary file beside it, then renamed."""
     fd, tmp = tempfile.mkstemp(prefix=".tmp-", dir=os.path.dirname(path) or ".")
     try:
+        # The mode a plain new file would have (mkstemp makes it 0600).
+        mask = os.umask(0)
+        os.umask(mask)
+        os.fchmod(fd, 0o666 & ~mask)
         with os.fdopen(fd, "w", encoding="utf-8", errors="surrogateescape", newline="\n") as f:
             f.write(text)
             f.flush()
