@@ -61,7 +61,7 @@ def findscans(top, masksuffix="", skip=()):
                     if rel:
                         found.append(rel)
                     return
-                if looked >= 8:
+                if looked >= 32:
                     break
         for e in files:
             p = os.path.join(folder, e)
