@@ -141,6 +141,25 @@ grep -q '^quorral-cohort: 6 scans in sample, 6 to run$' run.txt || fail "new opt
 [ "$(rowsof outl/results.tsv | cut -f 2 | sort | uniq -c | tr -s ' ')" = " 6 r
  1 side" ] || fail "--sides r table"
 
+# A job that can't be submitted: one line, status 2, a table of
+# unfinished rows.
+st=0
+"$cohort" run sample outp --bin "$bin" --backend slurm --partition nosuch >run.txt || st=$?
+[ $st = 2 ] && grep -q '^quorral-cohort: sbatch failed: .*[Pp]artition' run.txt || fail "bad partition: $st $(cat run.txt)"
+[ "$(rowsof outp/results.tsv | grep -c $'\tfailed\tinput\tno result: the step did not finish')" = 12 ] ||
+    fail "bad partition table"
+# Stopping the command cancels its job.
+"$cohort" run sample outc --bin "$bin" --add 1024 --backend slurm --batch 1 >run.txt &
+pid=$!
+for i in $(seq 1 100); do grep -q '^quorral-cohort: job ' run.txt && break; sleep 0.1; done
+job=$(sed -n 's/^quorral-cohort: job \([0-9]*\):.*/\1/p' run.txt)
+[ -n "$job" ] || fail "no job: $(cat run.txt)"
+kill -TERM $pid
+st=0
+wait $pid || st=$?
+[ $st = 130 ] || fail "stopped command: status $st"
+for i in $(seq 1 100); do [ -z "$(squeue -h -j "$job" -t PD,R,CG 2>/dev/null)" ] && break; sleep 0.1; done
+[ -z "$(squeue -h -j "$job" -t PD,R,CG)" ] || fail "job $job still queued after the command stopped"
 bash "$here/slurmcluster.sh" stop "$cluster" || fail "cluster did not stop"
 for f in "$cluster"/*.pidsaved; do
     [ -e "$f" ] && fail "not stopped: $f"
