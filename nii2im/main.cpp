@@ -14,8 +14,7 @@
 
 static const char *prog = "nii2im";
 
-// Writes the output through temporary names, renamed into place when
-// both files are whole.  Returns the exit status.
+// Writes the pair whole or not at all.  Returns the exit status.
 static int convert(const nifti_image *nim, const void *data, const axismap &m, bool mask,
                    const char *in, const char *out)
 {
@@ -23,16 +22,13 @@ static int convert(const nifti_image *nim, const void *data, const axismap &m, b
     hdrvals hv = {mask ? 1 : 2, (int32_t)n[m.axis[2]], (int32_t)n[m.axis[0]], (int32_t)n[m.axis[1]], 1};
     int64_t pps = (int64_t)hv.columns * hv.rows;
     void *buf = malloc((size_t)(pps * hv.bpp));
-    std::string tmp = std::string(out) + ".part" + std::to_string(getpid());
-    char *tmphd = suffixed(tmp.c_str(), ".hd", ".im"), *tmpim = suffixed(tmp.c_str(), ".im", ".hd");
-    char *hd = suffixed(out, ".hd", ".im"), *im = suffixed(out, ".im", ".hd");
-    if (!buf || !tmphd || !tmpim || !hd || !im) {
+    if (!buf) {
         printf("%s: can't malloc slice\n", prog);
-        free(buf), free(tmphd), free(tmpim), free(hd), free(im);
         return -1;
     }
     int64_t clamped = 0;
-    int st = putheader(tmp.c_str(), &hv);
+    pairout po;
+    int st = openpair(out, &hv, &po);
     for (int32_t z = 0; z < hv.slices && st == st_ok; z++) {
         for (int32_t y = 0; y < hv.rows; y++)
             for (int32_t x = 0; x < hv.columns; x++) {
@@ -46,34 +42,40 @@ static int convert(const nifti_image *nim, const void *data, const axismap &m, b
                 else
                     ((int16_t *)buf)[i] = toint16(scaled(nim, raw), &clamped);
             }
-        st = putslice(tmp.c_str(), hv.bpp, pps, z + 1, buf);
+        st = putvoxels(&po, buf, pps * hv.bpp);
     }
-    // The data file first: a header in place always has its data.
-    if (st == st_ok && (rename(tmpim, im) != 0 || rename(tmphd, hd) != 0))
-        st = st_bad;
-    int ex = 0;
+    st = st == st_ok ? placeimage(&po) : (droppair(&po), st);
+    free(buf);
     if (st != st_ok) {
-        unlink(tmphd);
-        unlink(tmpim);
         printf("%s: can't write %s\n", prog, out);
-        ex = -1;
-    } else if (clamped) {
+        return -1;
+    }
+    if (clamped)
         printf("%s: warning: %lld voxels of %s did not fit 16 bits and were clamped\n", prog,
                (long long)clamped, in);
-    }
-    free(buf), free(tmphd), free(tmpim), free(hd), free(im);
-    return ex;
+    return 0;
 }
 
 int main(int argc, char **argv)
 {
     prog = argc > 0 && argv[0] ? argv[0] : prog;
     bool mask = argc == 4 && strcmp(argv[1], "-m") == 0;
-    if (argc != 3 + mask) {
+    // An empty output name would write ".hd" and ".im" in the current folder.
+    if (argc != 3 + mask || argv[argc - 1][0] == 0 || (argc == 3 && strcmp(argv[1], "-m") == 0)) {
         printf(" usage: nii2im [-m] in out\n");
         return 1;
     }
     const char *in = argv[1 + mask], *out = argv[2 + mask];
+    // The library opens files with a plain open, which a FIFO would hold
+    // forever: only a regular file is read.
+    bool regular = false;
+    int fd = openin(in, &regular);
+    if (fd >= 0)
+        close(fd);
+    if (!regular) {
+        printf("%s: can't read NIfTI file %s\n", prog, in);
+        return 1;
+    }
     nifti_set_debug_level(0);
     // Without the magic of either version the library falls back to the
     // older ANALYZE format, whose orientation and scaling mean other

@@ -8,9 +8,19 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+// libpng hands the encoded bytes here, to go through the output file.
+static void pngbytes(png_structp png, png_bytep data, png_size_t n)
+{
+    outfile *o = (outfile *)png_get_io_ptr(png);
+    if (writeout(o, data, (int64_t)n) != st_ok)
+        png_error(png, "write failed");
+}
+
+static void pngflush(png_structp) {}
+
 // libpng reports errors by longjmp; this function holds nothing that
 // needs a destructor, so the jump is safe.
-static bool pngto(FILE *f, const picture &pic, uint8_t *row)
+static bool pngto(outfile *o, const picture &pic, uint8_t *row)
 {
     png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
     png_infop info = png ? png_create_info_struct(png) : nullptr;
@@ -22,7 +32,7 @@ static bool pngto(FILE *f, const picture &pic, uint8_t *row)
         png_destroy_write_struct(&png, &info);
         return false;
     }
-    png_init_io(png, f);
+    png_set_write_fn(png, o, pngbytes, pngflush);
     png_set_IHDR(png, info, (png_uint_32)pic.width, (png_uint_32)pic.height, 8, PNG_COLOR_TYPE_RGB,
                  PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
     png_write_info(png, info);
@@ -37,28 +47,17 @@ static bool pngto(FILE *f, const picture &pic, uint8_t *row)
 
 bool writepng(const char *path, const picture &pic)
 {
-    size_t n = strlen(path);
-    char *tmp = (char *)malloc(n + 8);
     uint8_t *row = (uint8_t *)malloc((size_t)pic.width * 3);
-    int fd = -1;
-    if (tmp && row) {
-        memcpy(tmp, path, n);
-        memcpy(tmp + n, ".XXXXXX", 8);
-        fd = mkstemp(tmp);
+    outfile o;
+    if (!row || openout(path, &o) != st_ok) {
+        free(row);
+        return false;
     }
-    FILE *f = fd >= 0 ? fdopen(fd, "wb") : nullptr;
-    if (!f && fd >= 0)
-        close(fd);
-    bool ok = f && pngto(f, pic, row);
-    if (f) {
-        ok = fflush(f) == 0 && fsync(fileno(f)) == 0 && ok;
-        ok = fclose(f) == 0 && ok;
-    }
-    // mkstemp makes the file private; a picture is for everyone to see.
-    ok = ok && chmod(tmp, 0644) == 0 && rename(tmp, path) == 0;
-    if (!ok && fd >= 0)
-        unlink(tmp);
-    free(tmp);
+    bool ok = pngto(&o, pic, row);
     free(row);
-    return ok;
+    if (!ok) {
+        dropout(&o);
+        return false;
+    }
+    return commitout(&o) == st_ok;
 }
