@@ -18,6 +18,7 @@ cmake --build build/demo -j "$(nproc 2>/dev/null || echo 2)" --target quorral ph
 q=$PWD/build/demo/quorral
 mkdir -p "$dir"
 cd "$dir"
+echo "images: about 2.7 GB in $PWD (kept for the next call; remove the folder to free it)"
 
 # Median wall time of a command, in seconds (bash's own clock: no
 # process started for the timing itself).
