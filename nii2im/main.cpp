@@ -1,10 +1,13 @@
-// nii2im [-m] in out: a NIfTI-1 or NIfTI-2 file (.nii, .nii.gz, or a
-// .hdr/.img pair) to the image pair out.hd and out.im, axial, x toward
-// the patient's left, y toward the back, slices toward the head.  -m
-// writes a mask: one byte a voxel, 1 where the input is not 0.
+// nii2im [-m] [-a N] in out: a NIfTI-1 or NIfTI-2 file (.nii, .nii.gz,
+// or a .hdr/.img pair) to the image pair out.hd and out.im, axial, x
+// toward the patient's left, y toward the back, slices toward the head.
+// -a N adds N to every value before rounding (CT in Hounsfield units:
+// -a 1024 gives the non-negative numbers the seed measure is made for).
+// -m writes a mask: one byte a voxel, 1 where the value is not 0.
 #include "nii2im.h"
 #include "../imagefiles/imagefiles.h"
 
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -16,7 +19,7 @@ static const char *prog = "nii2im";
 
 // Writes the pair whole or not at all.  Returns the exit status.
 static int convert(const nifti_image *nim, const void *data, const axismap &m, bool mask,
-                   const char *in, const char *out)
+                   double add, const char *in, const char *out)
 {
     int64_t n[3] = {nim->nx, nim->ny, nim->nz};
     hdrvals hv = {mask ? 1 : 2, (int32_t)n[m.axis[2]], (int32_t)n[m.axis[0]], (int32_t)n[m.axis[1]], 1};
@@ -36,11 +39,12 @@ static int convert(const nifti_image *nim, const void *data, const axismap &m, b
                 for (int a = 0; a < 3; a++)
                     c[m.axis[a]] = m.flip[a] ? n[m.axis[a]] - 1 - o[a] : o[a];
                 double raw = rawvalue(nim->datatype, data, c[0] + n[0] * (c[1] + n[1] * c[2]));
+                double v = scaled(nim, raw, add);
                 int64_t i = (int64_t)y * hv.columns + x;
                 if (mask)
-                    ((uint8_t *)buf)[i] = raw != 0 && !std::isnan(raw);
+                    ((uint8_t *)buf)[i] = v != 0 && !std::isnan(v);
                 else
-                    ((int16_t *)buf)[i] = toint16(scaled(nim, raw), &clamped);
+                    ((int16_t *)buf)[i] = toint16(v, &clamped);
             }
         st = putvoxels(&po, buf, pps * hv.bpp);
     }
@@ -56,16 +60,46 @@ static int convert(const nifti_image *nim, const void *data, const axismap &m, b
     return 0;
 }
 
+// The options before the last two arguments: -m, -a N (an integer of at
+// most 65535 either way, more than any 16-bit shift needs).
+static bool getopts(int argc, char **argv, bool *mask, double *add)
+{
+    *mask = false;
+    *add = 0;
+    if (argc < 3)
+        return false;
+    bool seen = false;
+    for (int i = 1; i < argc - 2; i++) {
+        if (strcmp(argv[i], "-m") == 0 && !*mask) {
+            *mask = true;
+        } else if (strcmp(argv[i], "-a") == 0 && !seen && i + 1 < argc - 2) {
+            char *end;
+            errno = 0;
+            long n = strtol(argv[++i], &end, 10);
+            if (end == argv[i] || *end || errno || n < -65535 || n > 65535)
+                return false;
+            *add = (double)n;
+            seen = true;
+        } else {
+            return false;
+        }
+    }
+    // An option where the input belongs is a mistake, not a file name; an
+    // empty output name would write ".hd" and ".im" in the current folder.
+    const char *in = argv[argc - 2];
+    return strcmp(in, "-m") != 0 && strcmp(in, "-a") != 0 && argv[argc - 1][0] != 0;
+}
+
 int main(int argc, char **argv)
 {
     prog = argc > 0 && argv[0] ? argv[0] : prog;
-    bool mask = argc == 4 && strcmp(argv[1], "-m") == 0;
-    // An empty output name would write ".hd" and ".im" in the current folder.
-    if (argc != 3 + mask || argv[argc - 1][0] == 0 || (argc == 3 && strcmp(argv[1], "-m") == 0)) {
-        printf(" usage: nii2im [-m] in out\n");
+    bool mask;
+    double add;
+    if (!getopts(argc, argv, &mask, &add)) {
+        printf(" usage: nii2im [-m] [-a N] in out\n");
         return 1;
     }
-    const char *in = argv[1 + mask], *out = argv[2 + mask];
+    const char *in = argv[argc - 2], *out = argv[argc - 1];
     // The library opens files with a plain open, which a FIFO would hold
     // forever: only a regular file is read.
     bool regular = false;
@@ -131,7 +165,7 @@ int main(int argc, char **argv)
     axismap m = orientation(nim);
     if (!m.oriented)
         printf("%s: warning: %s has no usable orientation; written in stored order\n", prog, in);
-    int ex = convert(nim, data, m, mask, in, out);
+    int ex = convert(nim, data, m, mask, add, in, out);
     if (series)
         nifti_free_NBL(&nbl);
     nifti_image_free(nim);

@@ -18,11 +18,11 @@ axismap orientation(const nifti_image *nim);
 
 // Values: the voxel at linear index i of data of the given type, as a
 // double, and that value after scaling (scl_slope and scl_inter when the
-// slope is set and the type is not signed 16-bit).  knowntype is false
+// slope is set, for every type) with `add` added.  knowntype is false
 // for types that have no single value (complex, RGB).
 bool knowntype(int datatype);
 double rawvalue(int datatype, const void *data, int64_t i);
-double scaled(const nifti_image *nim, double raw);
+double scaled(const nifti_image *nim, double raw, double add);
 // Rounded to nearest and clamped to -32768..32767; *clamped counts the
 // values that did not fit (NaN among them, written as 0).
 int16_t toint16(double v, int64_t *clamped);

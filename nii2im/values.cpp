@@ -37,12 +37,12 @@ double rawvalue(int datatype, const void *data, int64_t i)
     }
 }
 
-double scaled(const nifti_image *nim, double raw)
+double scaled(const nifti_image *nim, double raw, double add)
 {
-    // A slope of 0 (or not finite) means no scaling.
-    if (nim->datatype == DT_INT16 || nim->scl_slope == 0 || !std::isfinite(nim->scl_slope))
-        return raw;
-    return raw * nim->scl_slope + (std::isfinite(nim->scl_inter) ? nim->scl_inter : 0);
+    // A slope of 0 (or not finite) means no scaling; (1, 0) changes nothing.
+    if (nim->scl_slope == 0 || !std::isfinite(nim->scl_slope))
+        return raw + add;
+    return raw * nim->scl_slope + (std::isfinite(nim->scl_inter) ? nim->scl_inter : 0) + add;
 }
 
 int16_t toint16(double v, int64_t *clamped)

@@ -140,8 +140,8 @@ const orient lps = {1, 0, {{-1, 0, 0}, {0, -1, 0}, {0, 0, 1}}};
 
 TEST_F(nii2im, valuesandtypes)
 {
-    // uint8 copied; int16 copied even with a slope; float32 with slope 2
-    // and intercept -10, rounded to nearest; one value clamps.
+    // uint8 copied; int16 and float32 scaled by slope and intercept,
+    // rounded to nearest; one value clamps.
     putnii(path("u8.nii"), DT_UINT8, lps, [](int64_t i, int64_t j, int64_t k) { return (double)(i * 60 + j + k); });
     ASSERT_EQ(conv({"u8.nii", "u8"}).status, 0);
     putnii(path("s16.nii"), DT_INT16, lps, ijk, NIFTI_FTYPE_NIFTI1_1, 1, 3, 7);
@@ -160,11 +160,62 @@ TEST_F(nii2im, valuesandtypes)
     // LPS: output (x, y, z) is input (x, y, z).
     EXPECT_EQ(u8.vox[1 + 4 * (2 + 5 * 3)], 60 + 2 + 3);
     EXPECT_EQ(u8.vox[3 + 4 * (4 + 5 * 5)], 180 + 4 + 5);
-    EXPECT_EQ(s16.vox[1 + 4 * (2 + 5 * 3)], 321);
+    EXPECT_EQ(s16.vox[1 + 4 * (2 + 5 * 3)], 3 * 321 + 7);
     // 2 * (-321.3) - 10 = -652.6 -> -653
     EXPECT_EQ(f32.vox[1 + 4 * (2 + 5 * 3)], -653);
     EXPECT_EQ(f32.vox[0], -11) << "2 * -0.3 - 10 = -10.6";
     EXPECT_EQ(f32.vox[3 + 4 * (4 + 5 * 5)], 32767);
+}
+
+// Stored int16 with a fractional slope, as fMRI series come: stored
+// -31008 and 32322 with slope 0.0754 and intercept 3100.8 are 762.8 and
+// 5537.9 (slope and intercept are held as float).  Then -a: added after
+// scaling, before rounding and clamping; -m tests the value after both.
+TEST_F(nii2im, scalingandadd)
+{
+    auto v = [](int64_t i, int64_t j, int64_t k) {
+        return i == 0 && j == 0 && k == 0 ? -31008.0 : i == 1 && j == 0 && k == 0 ? 32322.0 : (double)(i + 10 * j + 100 * k) - 500;
+    };
+    putnii(path("fmri.nii"), DT_INT16, lps, v, NIFTI_FTYPE_NIFTI1_1, 1, 0.0754, 3100.8);
+    putnii(path("hu.nii"), DT_INT16, lps, [](int64_t i, int64_t j, int64_t k) { return (double)(i + 10 * j + 100 * k) - 1024; });
+    putnii(path("f.nii"), DT_FLOAT32, lps, [](int64_t i, int64_t, int64_t) { return i == 0 ? -2.5 : i == 1 ? 32767.0 : -0.4; });
+    struct {
+        std::vector<std::string> args;
+        const char *out;
+        int at;  // the output voxel checked, and its value
+        int value;
+    } rows[] = {
+        {{"fmri.nii", "o"}, "", 0, 763},
+        {{"fmri.nii", "o"}, "", 1, 5538},
+        {{"fmri.nii", "o"}, "", 2, (int)std::lround((2 - 500) * 0.0754 + 3100.8)},
+        {{"hu.nii", "o"}, "", 2 + 4 * (3 + 5 * 4), 432 - 1024},
+        {{"-a", "1024", "hu.nii", "o"}, "", 2 + 4 * (3 + 5 * 4), 432},
+        {{"-a", "1024", "hu.nii", "o"}, "", 0, 0},
+        {{"-a", "-1", "fmri.nii", "o"}, "", 0, 762},
+        // -2.5 + 2 = -0.5 rounds to even, 0; 32767 + 2 clamps.
+        {{"-a", "2", "f.nii", "o"}, "nii2im: warning: 30 voxels of f.nii did not fit 16 bits and were clamped\n", 0, 0},
+        {{"-a", "2", "f.nii", "o"}, "nii2im: warning: 30 voxels of f.nii did not fit 16 bits and were clamped\n", 1, 32767},
+        {{"-a", "2", "f.nii", "o"}, "nii2im: warning: 30 voxels of f.nii did not fit 16 bits and were clamped\n", 2, 2},
+        {{"-m", "hu.nii", "o"}, "", 2 + 4 * (3 + 5 * 4), 1},
+        {{"-m", "-a", "1024", "hu.nii", "o"}, "", 0, 0},
+        {{"-a", "1024", "-m", "hu.nii", "o"}, "", 1, 1},
+        {{"-m", "-a", "2", "f.nii", "o"}, "", 2, 1},
+    };
+    for (const auto &r : rows) {
+        runres res = conv(r.args);
+        std::string what = r.args[0] + " " + r.args[1] + " " + std::to_string(r.at);
+        EXPECT_EQ(res.out, r.out) << what;
+        ASSERT_EQ(res.status, 0) << what;
+        pair p;
+        getpair(path("o"), &p);
+        if (p.hv.bpp == 1) {
+            ASSERT_EQ(p.bytes.size(), (size_t)(nx * ny * nz));
+            EXPECT_EQ(p.bytes[r.at], r.value) << what;
+        } else {
+            ASSERT_EQ(p.vox.size(), (size_t)(nx * ny * nz));
+            EXPECT_EQ(p.vox[r.at], r.value) << what;
+        }
+    }
 }
 
 TEST_F(nii2im, filekindsandmask)
@@ -232,8 +283,15 @@ TEST_F(nii2im, brokenfiles)
         {{"zero.nii", "o"}, "nii2im: can't read NIfTI file zero.nii\n", 1},
         {{"empty.nii", "o"}, "nii2im: can't read NIfTI file empty.nii\n", 1},
         {{"none.nii", "o"}, "nii2im: can't read NIfTI file none.nii\n", 1},
-        {{"good.nii"}, " usage: nii2im [-m] in out\n", 1},
-        {{"-x", "good.nii", "o"}, " usage: nii2im [-m] in out\n", 1},
+        {{"good.nii"}, " usage: nii2im [-m] [-a N] in out\n", 1},
+        {{"-x", "good.nii", "o"}, " usage: nii2im [-m] [-a N] in out\n", 1},
+        {{"-m", "o"}, " usage: nii2im [-m] [-a N] in out\n", 1},
+        {{"-a", "good.nii", "o"}, " usage: nii2im [-m] [-a N] in out\n", 1},
+        {{"-a", "1.5", "good.nii", "o"}, " usage: nii2im [-m] [-a N] in out\n", 1},
+        {{"-a", "", "good.nii", "o"}, " usage: nii2im [-m] [-a N] in out\n", 1},
+        {{"-a", "70000", "good.nii", "o"}, " usage: nii2im [-m] [-a N] in out\n", 1},
+        {{"-a", "1", "-a", "2", "good.nii", "o"}, " usage: nii2im [-m] [-a N] in out\n", 1},
+        {{"-m", "-m", "good.nii", "o"}, " usage: nii2im [-m] [-a N] in out\n", 1},
         {{"good.nii", "no/dir/o"}, "nii2im: can't write no/dir/o\n", 255},
     };
     std::vector<std::string> before = files();
