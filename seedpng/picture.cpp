@@ -34,32 +34,29 @@ greywin greylevels(const planes &p)
     count(hist, p.coronal, (int64_t)p.slices * p.columns);
     count(hist, p.sagittal, (int64_t)p.slices * p.rows);
     uint64_t n = 0;
-    int32_t least = 32767;
-    for (int32_t i = 0; i < 65536; i++) {
-        if (hist[i] && i - 32768 < least)
-            least = i - 32768;
+    for (int32_t i = 0; i < 65536; i++)
         n += hist[i];
-    }
-    greywin w = {-160, 240};
-    if (least > -500) {
-        // The values at ranks of 1% and 99% of the voxels.
-        uint64_t at1 = n / 100, at99 = n - 1 - n / 100, seen = 0;
-        bool lo = false;
-        for (int32_t i = 0; i < 65536; i++) {
-            if (!hist[i])
-                continue;
-            seen += hist[i];
-            if (!lo && seen > at1) {
-                w.lo = i - 32768;
-                lo = true;
-            }
-            if (seen > at99) {
-                w.hi = i - 32768;
-                break;
-            }
+    // The values at ranks of 1% and 99% of the voxels.
+    greywin w = {0, 0};
+    uint64_t at1 = n / 100, at99 = n - 1 - n / 100, seen = 0;
+    bool lo = false;
+    for (int32_t i = 0; i < 65536; i++) {
+        if (!hist[i])
+            continue;
+        seen += hist[i];
+        if (!lo && seen > at1) {
+            w.lo = i - 32768;
+            lo = true;
+        }
+        if (seen > at99) {
+            w.hi = i - 32768;
+            break;
         }
     }
     free(hist);
+    // Air in Hounsfield units: a CT, shown in a soft-tissue window.
+    if (w.lo <= -500)
+        w = {-160, 240};
     return w;
 }
 
@@ -75,48 +72,86 @@ uint8_t grey(const greywin &w, int32_t v)
     return (uint8_t)lround((v - w.lo) * 255.0 / (w.hi - w.lo));
 }
 
+int32_t pixels(const picture &pic, int32_t n)
+{
+    return (int32_t)(((int64_t)n * pic.up + pic.down - 1) / pic.down);
+}
+
+static bool fits(const picture &pic)
+{
+    const planes &p = *pic.p;
+    int64_t w = 2 * (int64_t)pixels(pic, p.columns) + pixels(pic, p.rows) + 2 * pic.gap;
+    int64_t h = pixels(pic, p.rows > p.slices ? p.rows : p.slices);
+    return w <= maxside && h <= maxside;
+}
+
 picture layout(const planes &p, const boxvox &box)
 {
     picture pic;
     pic.p = &p;
     pic.box = box;
     pic.win = greylevels(p);
-    int32_t low = p.rows < p.slices ? p.rows : p.slices;
-    pic.scale = (256 + low - 1) / low;
     pic.gap = 4;
-    pic.width = (2 * p.columns + p.rows) * pic.scale + 2 * pic.gap;
-    pic.height = (p.rows > p.slices ? p.rows : p.slices) * pic.scale;
+    int32_t low = p.rows < p.slices ? p.rows : p.slices;
+    pic.up = (minpanel + low - 1) / low;
+    pic.down = 1;
+    while (pic.up > 1 && !fits(pic))
+        pic.up--;
+    while (!fits(pic))
+        pic.down++;
+    pic.width = 2 * pixels(pic, p.columns) + pixels(pic, p.rows) + 2 * pic.gap;
+    pic.height = pixels(pic, p.rows > p.slices ? p.rows : p.slices);
     return pic;
 }
 
-// One panel: across (h) and down (v) in voxels, the box's outline there
-// (the box clipped to the panel; drawn only when the panel's plane cuts
-// the box and the clipped box is not empty), and the seed's place.
+// One panel: across (h) and down (v) in voxels, its voxels row after row
+// (from the last row up when flip is set), the box's outline there (the
+// box clipped to the panel; drawn only when the panel's plane cuts the
+// box and the clipped box is not empty), and the seed's place, all in
+// panel coordinates.
 struct panel {
     const int16_t *vox;
     int32_t across, down;
+    bool flip;
     bool drawn;
     int32_t ha, hb, va, vb;
     int32_t sh, sv;
 };
 
-static panel makepanel(const int16_t *vox, int32_t across, int32_t down, bool cut, int32_t ha,
-                       int32_t hb, int32_t va, int32_t vb, int32_t sh, int32_t sv)
+static panel makepanel(const int16_t *vox, int32_t across, int32_t down, bool flip, bool cut,
+                       int32_t ha, int32_t hb, int32_t va, int32_t vb, int32_t sh, int32_t sv)
 {
-    panel pn = {vox, across, down, false, clip(ha, 0, across - 1), clip(hb, 0, across - 1),
+    if (flip) {
+        int32_t t = va;
+        va = down - 1 - vb;
+        vb = down - 1 - t;
+        sv = down - 1 - sv;
+    }
+    panel pn = {vox, across, down, flip, false, clip(ha, 0, across - 1), clip(hb, 0, across - 1),
                 clip(va, 0, down - 1), clip(vb, 0, down - 1), sh, sv};
     pn.drawn = cut && ha <= pn.hb && hb >= pn.ha && va <= pn.vb && vb >= pn.va;
     return pn;
 }
 
-static uint32_t colourat(const picture &pic, const panel &pn, int32_t h, int32_t v)
+static bool within(int32_t x, int32_t a, int32_t b)
 {
-    if (h == pn.sh && v == pn.sv)
+    return x >= a && x <= b;
+}
+
+// The colour of the pixel that shows voxels h0..h1 across and v0..v1
+// down (one voxel each way unless scaled down): a mark wherever it
+// covers the seed or the outline, else the grey of its first voxel.
+static uint32_t colourat(const picture &pic, const panel &pn, int32_t h0, int32_t h1, int32_t v0,
+                         int32_t v1)
+{
+    if (within(pn.sh, h0, h1) && within(pn.sv, v0, v1))
         return seedcolour;
-    if (pn.drawn && h >= pn.ha && h <= pn.hb && v >= pn.va && v <= pn.vb &&
-        (h == pn.ha || h == pn.hb || v == pn.va || v == pn.vb))
+    if (pn.drawn && h1 >= pn.ha && h0 <= pn.hb && v1 >= pn.va && v0 <= pn.vb &&
+        (within(pn.ha, h0, h1) || within(pn.hb, h0, h1) || within(pn.va, v0, v1) ||
+         within(pn.vb, v0, v1)))
         return boxcolour;
-    uint8_t g = grey(pic.win, pn.vox[(int64_t)v * pn.across + h]);
+    int32_t row = pn.flip ? pn.down - 1 - v0 : v0;
+    uint8_t g = grey(pic.win, pn.vox[(int64_t)row * pn.across + h0]);
     return (uint32_t)g << 16 | (uint32_t)g << 8 | g;
 }
 
@@ -125,27 +160,33 @@ void picturerow(const picture &pic, int32_t py, uint8_t *rgb)
     const planes &p = *pic.p;
     const boxvox &b = pic.box;
     const triple &s = p.at;  // the seed, held inside the image
-    // Down the slice panels, slice z is panel row z - 1.
+    // Slice z is row z - 1 of the slice planes, drawn head up.
     const panel panels[3] = {
-        makepanel(p.axial, p.columns, p.rows, p.at.z >= b.za && p.at.z <= b.zb, b.xa, b.xb, b.ya,
-                  b.yb, s.x, s.y),
-        makepanel(p.coronal, p.columns, p.slices, p.at.y >= b.ya && p.at.y <= b.yb, b.xa, b.xb,
-                  b.za - 1, b.zb - 1, s.x, s.z - 1),
-        makepanel(p.sagittal, p.rows, p.slices, p.at.x >= b.xa && p.at.x <= b.xb, b.ya, b.yb,
+        makepanel(p.axial, p.columns, p.rows, false, p.at.z >= b.za && p.at.z <= b.zb, b.xa, b.xb,
+                  b.ya, b.yb, s.x, s.y),
+        makepanel(p.coronal, p.columns, p.slices, true, p.at.y >= b.ya && p.at.y <= b.yb, b.xa,
+                  b.xb, b.za - 1, b.zb - 1, s.x, s.z - 1),
+        makepanel(p.sagittal, p.rows, p.slices, true, p.at.x >= b.xa && p.at.x <= b.xb, b.ya, b.yb,
                   b.za - 1, b.zb - 1, s.y, s.z - 1),
     };
     memset(rgb, 0, (size_t)pic.width * 3);
-    int32_t v = py / pic.scale, px = 0;
+    // The voxels this row of pixels shows.
+    int32_t v0 = (int32_t)((int64_t)py * pic.down / pic.up), v1 = v0 + pic.down - 1, px = 0;
     for (const panel &pn : panels) {
-        for (int32_t h = 0; h < pn.across && v < pn.down; h++) {
-            uint32_t c = colourat(pic, pn, h, v);
-            for (int32_t k = 0; k < pic.scale; k++) {
-                uint8_t *q = rgb + (size_t)(px + h * pic.scale + k) * 3;
-                q[0] = (uint8_t)(c >> 16);
-                q[1] = (uint8_t)(c >> 8);
-                q[2] = (uint8_t)c;
+        if (v0 < pn.down) {
+            int32_t vb = v1 < pn.down - 1 ? v1 : pn.down - 1;
+            for (int32_t h = 0; h < pn.across; h += pic.down) {
+                int32_t hb = h + pic.down - 1 < pn.across - 1 ? h + pic.down - 1 : pn.across - 1;
+                uint32_t c = colourat(pic, pn, h, hb, v0, vb);
+                int64_t at = px + (int64_t)h / pic.down * pic.up;
+                for (int32_t k = 0; k < pic.up; k++) {
+                    uint8_t *q = rgb + (size_t)(at + k) * 3;
+                    q[0] = (uint8_t)(c >> 16);
+                    q[1] = (uint8_t)(c >> 8);
+                    q[2] = (uint8_t)c;
+                }
             }
         }
-        px += pn.across * pic.scale + pic.gap;
+        px += pixels(pic, pn.across) + pic.gap;
     }
 }

@@ -35,24 +35,33 @@ boxvox boxvoxels(const double box[6]);
 struct greywin {
     int32_t lo, hi;
 };
-// A soft-tissue window (level 40, width 400) when the values look like
-// Hounsfield units (the least is -500 or lower), else the 1st to 99th
-// percentile, over the voxels of the three planes.
+// Over the voxels of the three planes: a soft-tissue window (level 40,
+// width 400) when the values look like Hounsfield units (the 1st
+// percentile is -500 or lower, so that a few stray voxels do not decide),
+// else the 1st to 99th percentile.
 greywin greylevels(const planes &p);
 uint8_t grey(const greywin &w, int32_t v);
 
 // The colours drawn over the grey.
 enum : uint32_t { boxcolour = 0xff0000, seedcolour = 0x00ff00 };
 
-// The picture: the three panels side by side, each scaled up by a whole
-// factor to at least 256 pixels high, with a gap between them.
+// The picture: the three panels side by side with a gap between them,
+// the slice planes head up (the last slice at the top).  One scale for
+// all panels, so that pixels stay square and the panels line up: each
+// voxel `up` pixels wide, or each pixel `down` voxels wide, whichever is
+// not 1.  Small images are scaled up until every panel is at least 256
+// pixels high, but no picture is wider or higher than maxside; a large
+// one is scaled down to fit.
+enum { maxside = 4096, minpanel = 256 };
 struct picture {
     const planes *p;
     boxvox box;
     greywin win;
-    int32_t scale, gap, width, height;
+    int32_t up, down, gap, width, height;
 };
 picture layout(const planes &p, const boxvox &box);
+// Pixels that n voxels take.
+int32_t pixels(const picture &pic, int32_t n);
 // One row of the picture as RGB bytes (width * 3).
 void picturerow(const picture &pic, int32_t py, uint8_t *rgb);
 
