@@ -85,12 +85,27 @@ static bool fits(const picture &pic)
     return w <= maxside && h <= maxside;
 }
 
+uint8_t greypen(uint8_t g)
+{
+    return g == boxpen ? 0 : g == seedpen ? 255 : g;
+}
+
+uint32_t penrgb(int pen)
+{
+    uint32_t g = greypen((uint8_t)pen);
+    return pen == boxpen ? boxcolour : pen == seedpen ? seedcolour : g << 16 | g << 8 | g;
+}
+
 picture layout(const planes &p, const boxvox &box)
 {
     picture pic;
     pic.p = &p;
     pic.box = box;
     pic.win = greylevels(p);
+    // A table of the greys: a picture of millions of pixels looks each up.
+    pic.greys = (uint8_t *)malloc(65536);
+    for (int32_t v = 0; pic.greys && v < 65536; v++)
+        pic.greys[v] = greypen(grey(pic.win, v - 32768));
     pic.gap = 4;
     int32_t low = p.rows < p.slices ? p.rows : p.slices;
     pic.up = (minpanel + low - 1) / low;
@@ -102,6 +117,12 @@ picture layout(const planes &p, const boxvox &box)
     pic.width = 2 * pixels(pic, p.columns) + pixels(pic, p.rows) + 2 * pic.gap;
     pic.height = pixels(pic, p.rows > p.slices ? p.rows : p.slices);
     return pic;
+}
+
+void freepicture(picture *pic)
+{
+    free(pic->greys);
+    pic->greys = nullptr;
 }
 
 // One panel: across (h) and down (v) in voxels, its voxels row after row
@@ -138,24 +159,37 @@ static bool within(int32_t x, int32_t a, int32_t b)
     return x >= a && x <= b;
 }
 
-// The colour of the pixel that shows voxels h0..h1 across and v0..v1
-// down (one voxel each way unless scaled down): a mark wherever it
-// covers the seed or the outline, else the grey of its first voxel.
-static uint32_t colourat(const picture &pic, const panel &pn, int32_t h0, int32_t h1, int32_t v0,
-                         int32_t v1)
+// Paints the pixels that show voxels h .. h + n - 1 across of a panel
+// whose first pixel is `out`.
+static void paint(const picture &pic, uint8_t *out, int32_t h, int32_t n, uint8_t pen)
 {
-    if (within(pn.sh, h0, h1) && within(pn.sv, v0, v1))
-        return seedcolour;
-    if (pn.drawn && h1 >= pn.ha && h0 <= pn.hb && v1 >= pn.va && v0 <= pn.vb &&
-        (within(pn.ha, h0, h1) || within(pn.hb, h0, h1) || within(pn.va, v0, v1) ||
-         within(pn.vb, v0, v1)))
-        return boxcolour;
-    int32_t row = pn.flip ? pn.down - 1 - v0 : v0;
-    uint8_t g = grey(pic.win, pn.vox[(int64_t)row * pn.across + h0]);
-    return (uint32_t)g << 16 | (uint32_t)g << 8 | g;
+    int64_t a = (int64_t)(h / pic.down) * pic.up, b = (int64_t)((h + n - 1) / pic.down + 1) * pic.up;
+    memset(out + a, pen, (size_t)(b - a));
 }
 
-void picturerow(const picture &pic, int32_t py, uint8_t *rgb)
+// One row of pixels of a panel, showing voxel rows v0 .. v1: the grey of
+// the first voxel that each pixel covers, then the outline and the seed
+// on every pixel that covers them.
+static void panelrow(const picture &pic, const panel &pn, int32_t v0, int32_t v1, uint8_t *out)
+{
+    const int16_t *vox = pn.vox + (int64_t)(pn.flip ? pn.down - 1 - v0 : v0) * pn.across;
+    for (int32_t h = 0, q = 0; h < pn.across; h += pic.down, q += pic.up) {
+        uint8_t pen = pic.greys ? pic.greys[vox[h] + 32768] : greypen(grey(pic.win, vox[h]));
+        memset(out + q, pen, (size_t)pic.up);
+    }
+    if (pn.drawn && v1 >= pn.va && v0 <= pn.vb) {
+        if (within(pn.va, v0, v1) || within(pn.vb, v0, v1)) {
+            paint(pic, out, pn.ha, pn.hb - pn.ha + 1, boxpen);
+        } else {
+            paint(pic, out, pn.ha, 1, boxpen);
+            paint(pic, out, pn.hb, 1, boxpen);
+        }
+    }
+    if (within(pn.sv, v0, v1) && within(pn.sh, 0, pn.across - 1))
+        paint(pic, out, pn.sh, 1, seedpen);
+}
+
+void picturerow(const picture &pic, int32_t py, uint8_t *row)
 {
     const planes &p = *pic.p;
     const boxvox &b = pic.box;
@@ -169,24 +203,12 @@ void picturerow(const picture &pic, int32_t py, uint8_t *rgb)
         makepanel(p.sagittal, p.rows, p.slices, true, p.at.x >= b.xa && p.at.x <= b.xb, b.ya, b.yb,
                   b.za - 1, b.zb - 1, s.y, s.z - 1),
     };
-    memset(rgb, 0, (size_t)pic.width * 3);
-    // The voxels this row of pixels shows.
+    memset(row, 0, (size_t)pic.width);
+    // The voxel rows this row of pixels shows.
     int32_t v0 = (int32_t)((int64_t)py * pic.down / pic.up), v1 = v0 + pic.down - 1, px = 0;
     for (const panel &pn : panels) {
-        if (v0 < pn.down) {
-            int32_t vb = v1 < pn.down - 1 ? v1 : pn.down - 1;
-            for (int32_t h = 0; h < pn.across; h += pic.down) {
-                int32_t hb = h + pic.down - 1 < pn.across - 1 ? h + pic.down - 1 : pn.across - 1;
-                uint32_t c = colourat(pic, pn, h, hb, v0, vb);
-                int64_t at = px + (int64_t)h / pic.down * pic.up;
-                for (int32_t k = 0; k < pic.up; k++) {
-                    uint8_t *q = rgb + (size_t)(at + k) * 3;
-                    q[0] = (uint8_t)(c >> 16);
-                    q[1] = (uint8_t)(c >> 8);
-                    q[2] = (uint8_t)c;
-                }
-            }
-        }
+        if (v0 < pn.down)
+            panelrow(pic, pn, v0, v1 < pn.down - 1 ? v1 : pn.down - 1, row + px);
         px += pixels(pic, pn.across) + pic.gap;
     }
 }
