@@ -49,8 +49,8 @@ TEST_F(nii2imbatch, pairwholeornothing)
         std::string out;
         int status;
     } rows[] = {
-        {{ch2, ""}, " usage: nii2im [-m] in out\n", 1},
-        {{"-m", ch2}, " usage: nii2im [-m] in out\n", 1},
+        {{ch2, ""}, " usage: nii2im [-m] [-a N] in out\n", 1},
+        {{"-m", ch2}, " usage: nii2im [-m] [-a N] in out\n", 1},
         {{"f.nii", "x"}, "nii2im: can't read NIfTI file f.nii\n", 1},
         {{"-m", "f.nii", "x"}, "nii2im: can't read NIfTI file f.nii\n", 1},
     };
