@@ -119,19 +119,25 @@ def testcohort(folder):
     @sp(15)
     def _(scan):
         # A narrow image: both seeds land beside it.
-        c.add(scan, "l", (14, 10, 16), 0.25, size=(12, 20, 32), flags=["outside"])
-        c.add(scan, "r", (-2, 10, 16), 0.26, size=(12, 20, 32), flags=["outside"])
+        c.add(scan, "l", (12, 10, 16), 0.25, size=(12, 20, 32), flags=["outside"])
+        c.add(scan, "r", (-1, 10, 16), 0.26, size=(12, 20, 32), flags=["outside"])
 
     @sp(17)
     def _(scan):
         c.add(scan, "l", (40, 32, -1), 0.27, size=(64, 64, 4), flags=["outside"])
-        c.add(scan, "r", (24, 32, 2), 0.28, size=(64, 64, 4))
+        c.add(scan, "r", (24, 63, 4), 0.28, size=(64, 64, 4))
 
     @sp(19)
     def _(scan):
-        # A mask's centroid between the two: seeds 5 columns apart.
+        # Masks whose centroids lie apart: seeds 6 columns apart are close,
+        # 7 (scan 26) are not.
         c.add(scan, "l", (35, 30, 16), 0.24, centre=(27, 30, 16), flags=["close"])
-        c.add(scan, "r", (30, 30, 16), 0.25, centre=(38, 30, 16), flags=["close"])
+        c.add(scan, "r", (29, 30, 16), 0.25, centre=(37, 30, 16), flags=["close"])
+
+    @sp(26)
+    def _(scan):
+        c.add(scan, "l", (36, 30, 16), 0.24, centre=(28, 30, 16))
+        c.add(scan, "r", (29, 30, 16), 0.25, centre=(37, 30, 16))
 
     @sp(21)
     def _(scan):
