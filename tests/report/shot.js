@@ -14,8 +14,16 @@ const { launch } = require("./browser.js");
     await page.goto(pathToFileURL(path.resolve(index)).href, { waitUntil: "load" });
     await page.waitForSelector("html[data-ready='1']");
     await page.waitForFunction(() => [...document.querySelectorAll("img.thumb")]
-      .filter((i) => i.getBoundingClientRect().top < innerHeight).every((i) => i.complete),
-    { timeout: 20000 });
+      .filter((i) => i.getBoundingClientRect().top < innerHeight)
+      .every((i) => i.complete && i.naturalWidth > 0), { timeout: 20000 });
+    // Decoded and painted (thumbnails decode asynchronously).
+    await page.evaluate(async () => {
+      await Promise.all([...document.querySelectorAll("img.thumb")]
+        .filter((i) => i.getBoundingClientRect().top < innerHeight)
+        .map((i) => i.decode().catch(() => {})));
+      await new Promise((r) => requestAnimationFrame(() => requestAnimationFrame(r)));
+    });
+    await new Promise((r) => setTimeout(r, 300));
     await page.screenshot({ path: png, type: "png" });
   } finally {
     await browser.close();
