@@ -4,7 +4,7 @@
 // (puppeteer-core, see npmdeps.sh), BUILD_DIR (optional: installs there
 // and runs the installed program too).
 "use strict";
-const test = require("node:test");
+const { test, describe, before, after, afterEach } = require("node:test");
 const assert = require("node:assert/strict");
 const fs = require("node:fs");
 const os = require("node:os");
@@ -16,7 +16,7 @@ const { launch } = require("./browser.js");
 const prog = process.env.SEEDREPORT;
 const python = "/usr/bin/python3";
 const tmp = fs.mkdtempSync(path.join(process.env.TMPDIR || os.tmpdir(), "seedreport-test-"));
-test.after(() => fs.rmSync(tmp, { recursive: true, force: true }));
+after(() => fs.rmSync(tmp, { recursive: true, force: true }));
 
 function run(args, opts = {}) {
   const r = spawnSync(prog, args, { encoding: "utf8", ...opts });
@@ -46,11 +46,11 @@ function state(p) {
   return st.isDirectory() ? snapshot(p) : fs.readFileSync(p, "latin1");
 }
 
-test.describe("the page", () => {
+describe("the page", () => {
   let browser, page, dir, expect;
   const requests = [];
 
-  test.before(async () => {
+  before(async () => {
     dir = cohort("page");
     expect = JSON.parse(fs.readFileSync(path.join(dir, "expected.json"), "utf8"));
     const r = run([path.join(dir, "results.tsv"), path.join(dir, "report")]);
@@ -63,9 +63,9 @@ test.describe("the page", () => {
     await page.goto(pathToFileURL(path.join(dir, "report", "index.html")).href, { waitUntil: "load" });
     await page.waitForSelector("html[data-ready='1']");
   });
-  test.after(async () => { if (browser) await browser.close(); });
+  after(async () => { if (browser) await browser.close(); });
   // Each test starts from the page as it opens.
-  test.afterEach(async () => {
+  afterEach(async () => {
     await page.reload({ waitUntil: "load" });
     await page.waitForSelector("html[data-ready='1']");
   });
@@ -212,7 +212,7 @@ test.describe("the page", () => {
   });
 });
 
-test.describe("the command line", () => {
+describe("the command line", () => {
   const good = () => {
     const dir = cohort("cl" + Math.random().toString(36).slice(2, 8));
     return { dir, table: path.join(dir, "results.tsv"), text: fs.readFileSync(path.join(dir, "results.tsv"), "utf8") };
