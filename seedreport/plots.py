@@ -47,7 +47,7 @@ def fmtmeas(v):
 
 def histogram(rows, st):
     w, h = 560, 240
-    left, right, top, bottom = 44, 12, 14, 40
+    left, right, top, bottom = 54, 12, 14, 40
     pos = [(math.log10(r.meas), r.flags & fl.outlier) for r in rows
            if r.ok and r.meas > 0 and not fl.isnocand(r)]
     nonpos = [r for r in rows if r.ok and r.meas <= 0]
@@ -79,22 +79,35 @@ def histogram(rows, st):
     negs = sum(1 for r in nonpos if r.meas < 0)
     zeros = len(nonpos) - negs
     top_count = max([p + m for p, m in zip(plain, marked)] + [negs + zeros, len(none), 1])
-    ystep = nicestep(top_count, 5)
-    ymax = math.ceil(top_count / ystep) * ystep
     ph = h - top - bottom
+    # Past 100 seeds in a bar the counts go on a log scale too, so that
+    # the few flagged seeds beside thousands of good ones stay visible.
+    ylog = top_count > 100
+    if ylog:
+        ymax = 10 ** math.ceil(math.log10(top_count + 1))
+        yticks = [0] + [10 ** e for e in range(0, round(math.log10(ymax)) + 1)]
+    else:
+        ystep = nicestep(top_count, 5)
+        ymax = math.ceil(top_count / ystep) * ystep
+        yticks = []
+        c = 0
+        while c <= ymax + 1e-9:
+            yticks.append(c)
+            c += ystep
 
     def y(c):
-        return top + ph - ph * c / ymax
+        f = math.log10(1 + c) / math.log10(1 + ymax) if ylog else c / ymax
+        return top + ph - ph * f
 
     def x(v):
         return x0 + (x1 - x0) * (v - lo) / (hi - lo)
 
-    c = 0
-    while c <= ymax + 1e-9:
+    for c in yticks:
         out.append('<line class="grid" x1="%d" x2="%d" y1="%.1f" y2="%.1f"/>'
                    '<text class="tick" x="%d" y="%.1f" text-anchor="end">%s</text>'
                    % (left, w - right, y(c), y(c), left - 4, y(c) + 4, num(c)))
-        c += ystep
+    out.append('<text class="label" transform="translate(11 %.1f) rotate(-90)" '
+               'text-anchor="middle">%s</text>' % (top + ph / 2, "seeds (log scale)" if ylog else "seeds"))
 
     def bar(bx, bwid, count, cls, tip, base=0):
         if count:
@@ -131,8 +144,8 @@ def histogram(rows, st):
         tx = x(math.log10(st["threshold"]))
         out.append('<line class="threshold" x1="%.1f" x2="%.1f" y1="%d" y2="%d">'
                    '<title>outlier threshold %s</title></line>'
-                   '<text class="tick" x="%.1f" y="%d" text-anchor="end">outlier &gt; %s</text>'
-                   % (tx, tx, top, base, fmtmeas(st["threshold"]), tx - 3, top + 10,
+                   '<text class="tick" x="%.1f" y="%d">outlier &gt; %s</text>'
+                   % (tx, tx, top, base, fmtmeas(st["threshold"]), tx + 3, top + 10,
                       fmtmeas(st["threshold"])))
     out.append('<text class="label" x="%.1f" y="%d" text-anchor="middle">meas (log scale)</text>'
                % ((x0 + x1) / 2, h - 6))
