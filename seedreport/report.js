@@ -75,7 +75,7 @@
 
   function picture(r) {
     if (r.pic) {
-      return '<img class="thumb" loading="lazy" decoding="async" src="' + esc(r.pic) +
+      return '<img class="thumb" tabindex="0" loading="lazy" decoding="async" src="' + esc(r.pic) +
         '" alt="seed picture of ' + esc(r.scan + " " + r.side) + '" data-i="' + r.i + '">';
     }
     if (r.picpath) {
@@ -211,9 +211,7 @@
     box.hidden = true;
     big.removeAttribute("src");
   }
-  tbody.addEventListener("click", function (e) {
-    var t = e.target;
-    if (!t.classList.contains("thumb")) return;
+  function openbox(t) {
     var r = rows[+t.dataset.i];
     big.src = r.pic;
     big.alt = "seed picture of " + r.scan + " " + r.side;
@@ -221,6 +219,15 @@
       r.scan + " (" + r.side + ")" + (r.ok ? ": x=" + r.x + " y=" + r.y + " z=" + r.z +
       " meas=" + r.meastext : "") + " \u2014 " + r.picpath;
     box.hidden = false;
+  }
+  tbody.addEventListener("click", function (e) {
+    if (e.target.classList.contains("thumb")) openbox(e.target);
+  });
+  tbody.addEventListener("keydown", function (e) {
+    if ((e.key === "Enter" || e.key === " ") && e.target.classList.contains("thumb")) {
+      e.preventDefault();
+      openbox(e.target);
+    }
   });
   box.addEventListener("click", closebox);
   document.addEventListener("keydown", function (e) {

@@ -179,6 +179,11 @@ describe("the page", () => {
       await page.keyboard.press("Escape");
       assert.equal(await page.$eval("#lightbox", (e) => e.hidden), true);
     }
+    // From the keyboard too.
+    await page.focus("tr[data-scan='ct04.nii.gz'][data-side='r'] img.thumb");
+    await page.keyboard.press("Enter");
+    assert.equal(await page.$eval("#lightbox", (e) => e.hidden), false);
+    assert.match(await page.$eval("#lightbox-img", (b) => decodeURIComponent(b.src)), /\/pics\/ct04-r\.png$/);
   });
 
   test("missing pictures show a placeholder", async () => {
