@@ -319,6 +319,43 @@ describe("the command line", () => {
     assert.equal(run([table, path.join(dir, "emptyfolder")]).status, 0);
   });
 
+  test("small and odd tables make whole pages", async () => {
+    const cases = [
+      ["header only", head, { scans: 0, seeds: 0, succeeded: 0, failed: 0, flagged: 0 }],
+      ["failed, and a seed with no sizes or centre",
+        head + "a\tl\t\t\t\t\tfailed\tinput\t\t\t\t\t\t\t\t\n" +
+        "b\tr\t3\t4\t5\t9999.990000\tok\t\t\t\t\t\t\t\t\t\n",
+        { scans: 2, seeds: 2, succeeded: 1, failed: 1, flagged: 2 }],
+      ["CR LF line ends", (head + okrow).replace(/\n/g, "\r\n"),
+        { scans: 1, seeds: 1, succeeded: 1, failed: 0, flagged: 0 }],
+    ];
+    const d = fs.mkdtempSync(path.join(tmp, "odd-"));
+    const browser = await launch();
+    try {
+      for (const [name, text, want] of cases) {
+        const table = path.join(d, name + ".tsv");
+        fs.writeFileSync(table, text);
+        const out = path.join(d, name);
+        const r = run([table, out]);
+        assert.equal(r.status, 0, name + ": " + r.out);
+        const page = await browser.newPage();
+        const errors = [];
+        page.on("pageerror", (e) => errors.push(e.message));
+        await page.goto(pathToFileURL(path.join(out, "index.html")).href, { waitUntil: "load" });
+        await page.waitForSelector("html[data-ready='1']");
+        const got = await page.$$eval(".summary .stat", (st) =>
+          Object.fromEntries(st.map((e) => [e.id.slice(4), +e.querySelector("dd").textContent])));
+        for (const k of Object.keys(want)) assert.equal(got[k], want[k], name + ": " + k);
+        assert.equal(await page.$$eval("#seeds tbody tr", (t) => t.length), want.seeds, name);
+        assert.equal(await page.$eval("#empty", (e) => e.hidden), want.seeds !== 0, name);
+        assert.deepEqual(errors, [], name);
+        await page.close();
+      }
+    } finally {
+      await browser.close();
+    }
+  });
+
   test("without comment lines: the table's time and the tool's version", () => {
     const { dir, table, text } = good();
     fs.writeFileSync(table, text.replace(/^#.*\n/gm, ""));
