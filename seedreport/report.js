@@ -234,6 +234,11 @@
     if (e.key === "Escape" && !box.hidden) closebox();
   });
 
+  // A reload may bring back the controls' last values: start from them.
+  state.flag = flaginfo[select.value] || select.value === "any" || select.value === "none" ?
+    select.value : "";
+  state.text = text.value.trim().toLowerCase();
+  state.size = parseInt(document.getElementById("pagesize").value, 10) || 100;
   update();
   // The tests and the benchmark wait for this mark.
   window.reportready = performance.now();
