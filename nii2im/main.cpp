@@ -117,7 +117,7 @@ int main(int argc, char **argv)
         return 1;
     case nii_sizes:
         printf("%s: %s has sizes %lld x %lld x %lld; each must lie in 1..10000\n", prog, in,
-               (long long)h.dim[1], (long long)h.dim[2], (long long)h.dim[3]);
+               (long long)h.n[0], (long long)h.n[1], (long long)h.n[2]);
         return 1;
     case nii_type:
         printf("%s: %s holds %s voxels, which have no single value\n", prog, in,

@@ -14,7 +14,7 @@ struct niihdr {
     bool swap;          // stored in the other byte order
     bool single;        // voxels in the header's file, else in the .img
     int64_t dim[8];
-    int64_t n[3];       // the first three sizes (1 past dim[0])
+    int64_t n[3];       // the first three sizes (1 past dim[0]), once checked
     bool series;        // more than one volume
     int datatype, nbyper;
     double voxoffset;   // where the voxels start, bytes

@@ -28,12 +28,11 @@ void closenii(niifile *f)
 }
 
 // Opens a regular file without blocking and reads it through zlib, which
-// reads uncompressed files as they are.  *missing: there is no such file.
-static bool openz(const std::string &name, niifile *f, bool *missing)
+// reads uncompressed files as they are.
+static bool openz(const std::string &name, niifile *f)
 {
     bool regular = false;
     int fd = openin(name.c_str(), &regular);
-    *missing = fd < 0 && errno == ENOENT;
     f->z = nullptr;
     f->size = -1;
     if (fd < 0)
@@ -158,13 +157,14 @@ static void getv2(const char *b, bool sw, niihdr *h)
             h->srow[r][c] = field<double>(b, s[r] + 8 * c, sw);
 }
 
-// Checks that the first three sizes lie in 1..10000 (a size past the
-// number of dimensions counts as 1) and that the number lies in 1..7.
+// Checks that the number of dimensions lies in 1..7 and the first three
+// sizes in 1..10000 (a size past the number counts as 1; without a valid
+// number the sizes are kept as stored, for the message).
 static bool sizesfit(niihdr *h)
 {
-    bool ok = h->dim[0] >= 1 && h->dim[0] <= 7;
+    bool ndim = h->dim[0] >= 1 && h->dim[0] <= 7, ok = ndim;
     for (int a = 1; a <= 3; a++) {
-        h->n[a - 1] = ok && a > h->dim[0] ? 1 : h->dim[a];
+        h->n[a - 1] = ndim && a > h->dim[0] ? 1 : h->dim[a];
         ok = ok && h->n[a - 1] >= 1 && h->n[a - 1] <= 10000;
     }
     h->series = false;
@@ -215,8 +215,7 @@ std::string headername(const char *in)
 
 int readheader(const std::string &hdr, niihdr *h, niifile *f)
 {
-    bool missing;
-    if (!openz(hdr, f, &missing))
+    if (!openz(hdr, f))
         return nii_read;
     char b[540];
     if (!readz(f, b, 348))
@@ -265,9 +264,8 @@ int readvolume(const std::string &hdr, const niihdr &h, niifile *f, void **data)
     } else {
         // The voxels of a pair; anything but a regular file is refused.
         closenii(f);
-        bool missing;
         std::string img = findpartner(hdr);
-        if (img.empty() || !openz(img, f, &missing))
+        if (img.empty() || !openz(img, f))
             return nii_read;
     }
     int64_t bytes = h.n[0] * h.n[1] * h.n[2] * h.nbyper;

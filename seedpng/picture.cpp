@@ -74,7 +74,7 @@ uint8_t grey(const greywin &w, int32_t v)
 
 int32_t pixels(const picture &pic, int32_t n)
 {
-    return (int32_t)(((int64_t)n * pic.up + pic.down - 1) / pic.down);
+    return (int32_t)(((int64_t)n * pic.zoom + pic.skip - 1) / pic.skip);
 }
 
 static bool fits(const picture &pic)
@@ -108,12 +108,12 @@ picture layout(const planes &p, const boxvox &box)
         pic.greys[v] = greypen(grey(pic.win, v - 32768));
     pic.gap = 4;
     int32_t low = p.rows < p.slices ? p.rows : p.slices;
-    pic.up = (minpanel + low - 1) / low;
-    pic.down = 1;
-    while (pic.up > 1 && !fits(pic))
-        pic.up--;
+    pic.zoom = (minpanel + low - 1) / low;
+    pic.skip = 1;
+    while (pic.zoom > 1 && !fits(pic))
+        pic.zoom--;
     while (!fits(pic))
-        pic.down++;
+        pic.skip++;
     pic.width = 2 * pixels(pic, p.columns) + pixels(pic, p.rows) + 2 * pic.gap;
     pic.height = pixels(pic, p.rows > p.slices ? p.rows : p.slices);
     return pic;
@@ -163,7 +163,8 @@ static bool within(int32_t x, int32_t a, int32_t b)
 // whose first pixel is `out`.
 static void paint(const picture &pic, uint8_t *out, int32_t h, int32_t n, uint8_t pen)
 {
-    int64_t a = (int64_t)(h / pic.down) * pic.up, b = (int64_t)((h + n - 1) / pic.down + 1) * pic.up;
+    int64_t a = (int64_t)(h / pic.skip) * pic.zoom;
+    int64_t b = (int64_t)((h + n - 1) / pic.skip + 1) * pic.zoom;
     memset(out + a, pen, (size_t)(b - a));
 }
 
@@ -173,9 +174,9 @@ static void paint(const picture &pic, uint8_t *out, int32_t h, int32_t n, uint8_
 static void panelrow(const picture &pic, const panel &pn, int32_t v0, int32_t v1, uint8_t *out)
 {
     const int16_t *vox = pn.vox + (int64_t)(pn.flip ? pn.down - 1 - v0 : v0) * pn.across;
-    for (int32_t h = 0, q = 0; h < pn.across; h += pic.down, q += pic.up) {
+    for (int32_t h = 0, q = 0; h < pn.across; h += pic.skip, q += pic.zoom) {
         uint8_t pen = pic.greys ? pic.greys[vox[h] + 32768] : greypen(grey(pic.win, vox[h]));
-        memset(out + q, pen, (size_t)pic.up);
+        memset(out + q, pen, (size_t)pic.zoom);
     }
     if (pn.drawn && v1 >= pn.va && v0 <= pn.vb) {
         if (within(pn.va, v0, v1) || within(pn.vb, v0, v1)) {
@@ -205,7 +206,7 @@ void picturerow(const picture &pic, int32_t py, uint8_t *row)
     };
     memset(row, 0, (size_t)pic.width);
     // The voxel rows this row of pixels shows.
-    int32_t v0 = (int32_t)((int64_t)py * pic.down / pic.up), v1 = v0 + pic.down - 1, px = 0;
+    int32_t v0 = (int32_t)((int64_t)py * pic.skip / pic.zoom), v1 = v0 + pic.skip - 1, px = 0;
     for (const panel &pn : panels) {
         if (v0 < pn.down)
             panelrow(pic, pn, v0, v1 < pn.down - 1 ? v1 : pn.down - 1, row + px);

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <png.h>
+#include <zlib.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -52,9 +53,10 @@ static bool pngto(outfile *o, const picture &pic, uint8_t *row)
         pal[i] = {(png_byte)(c >> 16), (png_byte)(c >> 8), (png_byte)c};
     }
     png_set_PLTE(png, info, pal, 256);
-    // Speed over size: the least compression (palette pictures are not
-    // filtered).
+    // Speed over size: the least compression, runs of one grey only (as
+    // fast, and smaller here; palette pictures are not filtered).
     png_set_compression_level(png, 1);
+    png_set_compression_strategy(png, Z_RLE);
     png_write_info(png, info);
     for (int32_t y = 0; y < pic.height; y++) {
         picturerow(pic, y, row);

@@ -58,8 +58,8 @@ uint32_t penrgb(int pen);
 // The picture: the three panels side by side with a gap between them,
 // the slice planes head up (the last slice at the top).  One scale for
 // all panels, so that pixels stay square and the panels line up: each
-// voxel `up` pixels wide, or each pixel `down` voxels wide, whichever is
-// not 1.  Small images are scaled up until every panel is at least 256
+// voxel `zoom` pixels wide, or each pixel `skip` voxels wide, whichever
+// is not 1.  Small images are scaled up until every panel is at least 256
 // pixels high, but no picture is wider or higher than maxside; a large
 // one is scaled down to fit.
 enum { maxside = 4096, minpanel = 256 };
@@ -68,7 +68,7 @@ struct picture {
     boxvox box;
     greywin win;
     uint8_t *greys;  // pen of every value from -32768 on; null: worked out each time
-    int32_t up, down, gap, width, height;
+    int32_t zoom, skip, gap, width, height;
 };
 picture layout(const planes &p, const boxvox &box);
 void freepicture(picture *pic);

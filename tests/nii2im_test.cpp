@@ -334,6 +334,18 @@ TEST_F(nii2im, firstvolumeofaseries)
     getpair(path("o"), &p);
     EXPECT_EQ(p.hv.slices, nz);
     EXPECT_EQ(p.vox[2 + 4 * (3 + 5 * 4)], 432) << "volume 0, not 1000 more";
+    // Two dimensions: the third size, 6, is past dim[0] and counts as 1.
+    putnii(path("v.nii"), DT_INT16, lps, ijk);
+    std::string b = getfile(path("v.nii"));
+    b[40] = 2;  // dim[0]
+    putfile(path("flat.nii"), b);
+    r = conv({"flat.nii", "o"});
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.status, 0);
+    getpair(path("o"), &p);
+    EXPECT_EQ(p.hv.slices, 1);
+    ASSERT_EQ(p.vox.size(), (size_t)(nx * ny));
+    EXPECT_EQ(p.vox[2 + 4 * 3], 32);
 }
 
 // good.nii with the 16-bit header field at byte `at` set to v.
