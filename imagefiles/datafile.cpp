@@ -12,7 +12,8 @@ int opendata(const char *name, int32_t bpp, int32_t width, datafile *df)
     if (bpp != width)
         return st_width;
     char *fname = suffixed(name, ".im", ".hd");
-    int fd = fname ? open(fname, O_RDONLY | O_CLOEXEC) : -1;
+    bool regular = false;
+    int fd = fname ? openin(fname, &regular) : -1;
     free(fname);
     if (fd < 0)
         return st_open;
@@ -23,7 +24,7 @@ int opendata(const char *name, int32_t bpp, int32_t width, datafile *df)
     }
     struct stat st;
     df->fd = fd;
-    df->regular = fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+    df->regular = regular && fstat(fd, &st) == 0;
     df->size = df->regular ? (int64_t)st.st_size : -1;
     return st_ok;
 }
@@ -57,6 +58,14 @@ int preaddata(datafile *df, int64_t pos, void *buf, int64_t bytes)
         bytes -= n;
     }
     return st_ok;
+}
+
+int openin(const char *path, bool *regular)
+{
+    int fd = open(path, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    struct stat st;
+    *regular = fd >= 0 && fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+    return fd;
 }
 
 void closedata(datafile *df)

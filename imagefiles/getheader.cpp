@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <unistd.h>
 
 // Keys in the order in which a line is searched; the first one found
 // selects the value, even when a later key also stands in the line.
@@ -83,10 +84,16 @@ int getheader(const char *name, hdrvals *hv)
 {
     *hv = hdrvals{0, 0, 0, 0, 1};
     char *fname = suffixed(name, ".hd", ".im");
-    FILE *f = fname ? fopen(fname, "r") : nullptr;
+    bool regular = false;
+    int fd = fname ? openin(fname, &regular) : -1;
     free(fname);
-    if (!f)
+    if (fd < 0)
         return st_open;
+    FILE *f = regular ? fdopen(fd, "r") : nullptr;
+    if (!f) {
+        close(fd);
+        return regular ? st_open : st_bad;
+    }
 
     int32_t *slot[5] = {&hv->bpp, &hv->slices, &hv->columns, &hv->rows, &hv->channels};
     char line[piecemax + 1];

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <unistd.h>
 
 // One line of at most 255 characters with its end (CR LF or LF) removed;
 // false at the end of the file, on a longer line or a missing line end.
@@ -23,10 +24,16 @@ static bool getline(FILE *f, char *buf, size_t room)
 int getvroi(const char *name, double box[6])
 {
     char *fname = suffixed(name, ".vroi", nullptr);
-    FILE *f = fname ? fopen(fname, "rb") : nullptr;
+    bool regular = false;
+    int fd = fname ? openin(fname, &regular) : -1;
     free(fname);
-    if (!f)
+    if (fd < 0)
         return st_open;
+    FILE *f = regular ? fdopen(fd, "rb") : nullptr;
+    if (!f) {
+        close(fd);
+        return regular ? st_open : st_bad;
+    }
     static const char *const fixed[4] = {"Number of ROIs=1", "Roi Label=seed", "t0=0", "t1=0"};
     static const char *const keys[6] = {"x0=", "x1=", "y0=", "y1=", "z0=", "z1="};
     char line[256];

@@ -35,7 +35,13 @@ struct hdrvals {
 // when memory cannot be had.
 char *suffixed(const char *name, const char *own, const char *replaced);
 
-// Read and validate the header file of `name`.  The values are set to
+// Open a file for reading without blocking (a FIFO with no writer would
+// hold a plain open forever); -1 when it cannot be opened.  *regular
+// tells whether it is a regular file, the only kind read as text.
+int openin(const char *path, bool *regular);
+
+// Read and validate the header file of `name`.  Anything but a regular
+// file reads as empty, so it is invalid.  The values are set to
 // their presets first; st_ok, st_open or st_bad.
 int getheader(const char *name, hdrvals *hv);
 
@@ -66,23 +72,60 @@ void closedata(datafile *df);
 // be opened or is not a regular file, 0 when it holds every slice.
 int32_t opencheck(const char *name, const hdrvals &hv, datafile *df);
 
+// An output file written whole or not at all: bytes go to an exclusive,
+// hidden temporary file beside the destination (a link's final target;
+// the link stays), synced and then renamed over it.  A device or a FIFO
+// is written directly.  A failure at any step leaves the destination as
+// it was and removes the temporary file.
+struct outfile {
+    int fd;
+    char *dest;  // the file that is replaced
+    char *tmp;   // the temporary file; null when written directly
+};
+// st_ok, or st_open: the destination is a folder or a file that may not
+// be written, or no temporary file can be made beside it.
+int openout(const char *path, outfile *o);
+// st_ok or st_bad.
+int writeout(outfile *o, const void *buf, int64_t bytes);
+// Sync and close (st_ok or st_bad); then rename into place (st_ok or
+// st_bad).  dropout removes what is left and frees; any state.
+int finishout(outfile *o);
+int placeout(outfile *o);
+void dropout(outfile *o);
+// finishout, placeout and dropout: st_ok or st_bad.
+int commitout(outfile *o);
+// The whole file at once: st_ok, st_open or st_bad.
+int writefile(const char *path, const void *buf, int64_t bytes);
+// Two files that belong together: both synced and checked before either
+// is renamed; when the second cannot be placed the first is put back as
+// it was.  Both are dropped; st_ok or st_bad.
+int placepair(outfile *first, outfile *second);
+
 // Write the seed box file of `name` (".vroi" appended when missing).
-// st_ok, st_open (cannot be created) or st_bad (a write or the close
-// failed; a regular file is then removed rather than left half-written).
+// st_ok, st_open (cannot be created) or st_bad (a write or the sync
+// failed); on failure an existing file is left as it was.
 int writevroi(const char *name, double x0, double x1, double y0, double y1,
               double z0, double z1);
 
 // Read the seed box file of `name` (".vroi" appended when missing): the
 // ten lines that writevroi writes, CR LF or LF, into x0, x1, y0, y1, z0,
-// z1.  st_ok, st_open, or st_bad for any other content.
+// z1.  st_ok, st_open (missing), or st_bad for any other content (or a
+// file that is not a regular file).
 int getvroi(const char *name, double box[6]);
 
-// Write an image pair, for the tool's helper programs and tests: the
-// header file of `name` from hv, and slice `slice` (from 1) of `pps`
-// voxels of `bpp` bytes each (low byte first) into its data file.  Slice
-// 1 creates the data file anew; later slices are written in place.
-// st_ok, st_open or st_bad.
-int putheader(const char *name, const hdrvals *hv);
-int putslice(const char *name, int32_t bpp, int64_t pps, int32_t slice, const void *buf);
+// Write an image pair, for the tool's helper programs: the header file
+// of `name` from hv at once, then the data file's bytes in order, then
+// both placed together (the data file first, so that a header in place
+// always has its data).  st_ok, st_open or st_bad; a failed pair leaves
+// an existing pair as it was.
+struct pairout {
+    outfile hd, im;
+};
+int openpair(const char *name, const hdrvals *hv, pairout *p);
+int putvoxels(pairout *p, const void *buf, int64_t bytes);
+int placeimage(pairout *p);
+void droppair(pairout *p);
+// All of it at once: `bytes` bytes of voxels.
+int writeimage(const char *name, const hdrvals *hv, const void *data, int64_t bytes);
 
 #endif

@@ -2,35 +2,57 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <sys/types.h>
 
-int putheader(const char *name, const hdrvals *hv)
+int openpair(const char *name, const hdrvals *hv, pairout *p)
 {
-    char *fname = suffixed(name, ".hd", ".im");
-    FILE *f = fname ? fopen(fname, "w") : nullptr;
-    free(fname);
-    if (!f)
-        return st_open;
-    int n = fprintf(f,
-                    "Bytes per pixel=%d\nSize of dimension[0]=%d\n"
-                    "Size of dimension[1]=%d\nSize of dimension[2]=%d\n"
-                    "Number of channels=%d\n",
-                    hv->bpp, hv->slices, hv->columns, hv->rows, hv->channels);
-    bool ok = n > 0;
-    ok = fclose(f) == 0 && ok;
-    return ok ? st_ok : st_bad;
+    p->hd = outfile{-1, nullptr, nullptr};
+    p->im = outfile{-1, nullptr, nullptr};
+    char text[512];
+    int n = snprintf(text, sizeof text,
+                     "Bytes per pixel=%d\nSize of dimension[0]=%d\n"
+                     "Size of dimension[1]=%d\nSize of dimension[2]=%d\n"
+                     "Number of channels=%d\n",
+                     hv->bpp, hv->slices, hv->columns, hv->rows, hv->channels);
+    char *hd = suffixed(name, ".hd", ".im"), *im = suffixed(name, ".im", ".hd");
+    int st = hd && im && n > 0 ? st_ok : st_open;
+    if (st == st_ok)
+        st = openout(hd, &p->hd);
+    if (st == st_ok)
+        st = openout(im, &p->im);
+    if (st == st_ok)
+        st = writeout(&p->hd, text, n);
+    free(hd);
+    free(im);
+    if (st != st_ok)
+        droppair(p);
+    return st;
 }
 
-int putslice(const char *name, int32_t bpp, int64_t pps, int32_t slice, const void *buf)
+int putvoxels(pairout *p, const void *buf, int64_t bytes)
 {
-    char *fname = suffixed(name, ".im", ".hd");
-    FILE *f = fname ? fopen(fname, slice == 1 ? "wb" : "r+b") : nullptr;
-    free(fname);
-    if (!f)
-        return st_open;
-    int64_t bytes = pps * bpp;
-    bool ok = fseeko(f, (off_t)((int64_t)(slice - 1) * bytes), SEEK_SET) == 0;
-    ok = ok && fwrite(buf, 1, (size_t)bytes, f) == (size_t)bytes;
-    ok = fclose(f) == 0 && ok;
-    return ok ? st_ok : st_bad;
+    return writeout(&p->im, buf, bytes);
+}
+
+int placeimage(pairout *p)
+{
+    return placepair(&p->im, &p->hd);
+}
+
+void droppair(pairout *p)
+{
+    dropout(&p->hd);
+    dropout(&p->im);
+}
+
+int writeimage(const char *name, const hdrvals *hv, const void *data, int64_t bytes)
+{
+    pairout p;
+    int st = openpair(name, hv, &p);
+    if (st != st_ok)
+        return st;
+    if (putvoxels(&p, data, bytes) != st_ok) {
+        droppair(&p);
+        return st_bad;
+    }
+    return placeimage(&p);
 }

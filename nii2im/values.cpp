@@ -3,17 +3,6 @@
 #include <cmath>
 #include <cstring>
 
-bool knowntype(int dt)
-{
-    switch (dt) {
-    case DT_INT8: case DT_UINT8: case DT_INT16: case DT_UINT16: case DT_INT32:
-    case DT_UINT32: case DT_INT64: case DT_UINT64: case DT_FLOAT32: case DT_FLOAT64:
-        return true;
-    default:
-        return false;
-    }
-}
-
 template <typename T> static double at(const void *data, int64_t i)
 {
     T v;
@@ -37,12 +26,12 @@ double rawvalue(int datatype, const void *data, int64_t i)
     }
 }
 
-double scaled(const nifti_image *nim, double raw)
+double scaled(const niihdr &h, double raw, double add)
 {
-    // A slope of 0 (or not finite) means no scaling.
-    if (nim->datatype == DT_INT16 || nim->scl_slope == 0 || !std::isfinite(nim->scl_slope))
-        return raw;
-    return raw * nim->scl_slope + (std::isfinite(nim->scl_inter) ? nim->scl_inter : 0);
+    // A slope of 0 (or not finite) means no scaling; (1, 0) changes nothing.
+    if (h.slope == 0 || !std::isfinite(h.slope))
+        return raw + add;
+    return raw * h.slope + (std::isfinite(h.inter) ? h.inter : 0) + add;
 }
 
 int16_t toint16(double v, int64_t *clamped)

@@ -78,7 +78,8 @@ int main(int argc, char **argv)
         printf("%s: can't malloc slice\n", prog);
         return -1;
     }
-    int st = putheader(name, &hv);
+    pairout out;
+    int st = openpair(name, &hv, &out);
     for (int32_t z = 1; z <= hv.slices && st == st_ok; z++) {
         double w = (z - 0.5) / (hv.slices / 2.0) - 1.0;
         for (int32_t y = 0; y < hv.rows; y++) {
@@ -98,9 +99,13 @@ int main(int argc, char **argv)
                 ((int16_t *)buf)[i] = (int16_t)val;
             }
         }
-        st = putslice(name, hv.bpp, pps, z, buf);
+        st = putvoxels(&out, buf, pps * hv.bpp);
     }
     free(buf);
+    if (st == st_ok)
+        st = placeimage(&out);
+    else
+        droppair(&out);
     if (st != st_ok) {
         printf("%s: can't write image %s\n", prog, name);
         return -1;

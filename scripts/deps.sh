@@ -6,8 +6,11 @@ set -euo pipefail
 pkgs=("$@")
 if [ ${#pkgs[@]} -eq 0 ]; then
     pkgs=(cmake make g++ libgtest-dev libpng-dev libnifti2-dev zlib1g-dev clang libclang-rt-14-dev
-        groff-base man-db invesalius-examples mricron-data
+        groff-base man-db invesalius-examples mricron-data chromium
         slurmctld slurmd slurm-client munge dcm2niix snakemake python3-pydicom python3-nibabel python3-numpy)
+    # The report's browser tests drive chromium from node; a node and npm
+    # already on the machine serve, else Debian's.
+    command -v node >/dev/null && command -v npm >/dev/null || pkgs+=(nodejs npm)
 fi
 missing=()
 for p in "${pkgs[@]}"; do

@@ -36,9 +36,13 @@ static int draw(const char *prog, const char *im, const char *seedvroi, const ch
     if (bad) {
         printf("%s: can't read image %s slice: %d\n", prog, im, bad);
         ex = -1;
-    } else if (!name || !writepng(name, layout(p, b))) {
-        printf("%s: can't write picture %s\n", prog, name ? name : png);
-        ex = -1;
+    } else {
+        picture pic = layout(p, b);
+        if (!name || !writepng(name, pic)) {
+            printf("%s: can't write picture %s\n", prog, name ? name : png);
+            ex = -1;
+        }
+        freepicture(&pic);
     }
     free(name);
     freeplanes(&p);

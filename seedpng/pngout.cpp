@@ -5,14 +5,35 @@
 #include <cstdlib>
 #include <cstring>
 #include <png.h>
+#include <zlib.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+// libpng hands the encoded bytes here, to go through the output file.
+static void pngbytes(png_structp png, png_bytep data, png_size_t n)
+{
+    outfile *o = (outfile *)png_get_io_ptr(png);
+    if (writeout(o, data, (int64_t)n) != st_ok)
+        png_error(png, "write failed");
+}
+
+static void pngflush(png_structp) {}
+
+// libpng's own lines would go to standard error: a failure is reported
+// by the caller in one line of its own, and warnings change nothing in
+// the picture, so both are kept quiet.
+static void pngfail(png_structp png, png_const_charp)
+{
+    png_longjmp(png, 1);
+}
+
+static void pngwarn(png_structp, png_const_charp) {}
+
 // libpng reports errors by longjmp; this function holds nothing that
 // needs a destructor, so the jump is safe.
-static bool pngto(FILE *f, const picture &pic, uint8_t *row)
+static bool pngto(outfile *o, const picture &pic, uint8_t *row)
 {
-    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, pngfail, pngwarn);
     png_infop info = png ? png_create_info_struct(png) : nullptr;
     if (!info) {
         png_destroy_write_struct(&png, nullptr);
@@ -22,9 +43,20 @@ static bool pngto(FILE *f, const picture &pic, uint8_t *row)
         png_destroy_write_struct(&png, &info);
         return false;
     }
-    png_init_io(png, f);
-    png_set_IHDR(png, info, (png_uint_32)pic.width, (png_uint_32)pic.height, 8, PNG_COLOR_TYPE_RGB,
-                 PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    png_set_write_fn(png, o, pngbytes, pngflush);
+    png_set_IHDR(png, info, (png_uint_32)pic.width, (png_uint_32)pic.height, 8,
+                 PNG_COLOR_TYPE_PALETTE, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
+                 PNG_FILTER_TYPE_DEFAULT);
+    png_color pal[256];
+    for (int i = 0; i < 256; i++) {
+        uint32_t c = penrgb(i);
+        pal[i] = {(png_byte)(c >> 16), (png_byte)(c >> 8), (png_byte)c};
+    }
+    png_set_PLTE(png, info, pal, 256);
+    // Speed over size: the least compression, runs of one grey only (as
+    // fast, and smaller here; palette pictures are not filtered).
+    png_set_compression_level(png, 1);
+    png_set_compression_strategy(png, Z_RLE);
     png_write_info(png, info);
     for (int32_t y = 0; y < pic.height; y++) {
         picturerow(pic, y, row);
@@ -37,28 +69,17 @@ static bool pngto(FILE *f, const picture &pic, uint8_t *row)
 
 bool writepng(const char *path, const picture &pic)
 {
-    size_t n = strlen(path);
-    char *tmp = (char *)malloc(n + 8);
-    uint8_t *row = (uint8_t *)malloc((size_t)pic.width * 3);
-    int fd = -1;
-    if (tmp && row) {
-        memcpy(tmp, path, n);
-        memcpy(tmp + n, ".XXXXXX", 8);
-        fd = mkstemp(tmp);
+    uint8_t *row = (uint8_t *)malloc((size_t)pic.width);
+    outfile o;
+    if (!row || openout(path, &o) != st_ok) {
+        free(row);
+        return false;
     }
-    FILE *f = fd >= 0 ? fdopen(fd, "wb") : nullptr;
-    if (!f && fd >= 0)
-        close(fd);
-    bool ok = f && pngto(f, pic, row);
-    if (f) {
-        ok = fflush(f) == 0 && fsync(fileno(f)) == 0 && ok;
-        ok = fclose(f) == 0 && ok;
-    }
-    // mkstemp makes the file private; a picture is for everyone to see.
-    ok = ok && chmod(tmp, 0644) == 0 && rename(tmp, path) == 0;
-    if (!ok && fd >= 0)
-        unlink(tmp);
-    free(tmp);
+    bool ok = pngto(&o, pic, row);
     free(row);
-    return ok;
+    if (!ok) {
+        dropout(&o);
+        return false;
+    }
+    return commitout(&o) == st_ok;
 }

@@ -7,7 +7,9 @@
 #include <cstdio>
 #include <functional>
 #include <unistd.h>
+#include <csignal>
 #include <sys/stat.h>
+#include <sys/wait.h>
 
 namespace {
 
@@ -341,8 +343,154 @@ TEST_F(run, lostseedlineisafailure)
 {
     putimage(path("dot"), image(1, 1, 1, 500));
     runres r = tool({"dot", "r", "box"}, "/dev/full");
-    EXPECT_NE(r.status, 0);
+    EXPECT_EQ(r.status, 255);
     EXPECT_FALSE(exists(path("box.vroi")));
+}
+
+// A write that fails part-way (here: no file may grow past 0 bytes)
+// leaves the earlier seed box file byte for byte, and no other file.
+TEST_F(run, failedwritekeepstheearlierfile)
+{
+    putimage(path("dot"), image(1, 1, 1, 500));
+    putfile(path("seed.vroi"), "old\r\n");
+    runres r = runprog("/bin/sh", "sh", {"-c", "trap '' XFSZ; ulimit -f 0; exec \"$0\" \"$@\"", bin, "dot", "r", "seed"}, dir);
+    EXPECT_EQ(r.out, bin + ": seed found at x=0  y=0  z=0  meas=9999.990000\n" + bin +
+                         ": can't write seed box file seed\n");
+    EXPECT_EQ(r.status, 255);
+    EXPECT_EQ(getfile(path("seed.vroi")), "old\r\n");
+    EXPECT_EQ(listdir(dir), (std::vector<std::string>{"dot.hd", "dot.im", "seed.vroi"}));
+}
+
+// Runs that share one seed box name, side by side: each leaves one whole
+// file, never one run's text with the other's tail.
+TEST_F(run, sharedoutputname)
+{
+    image big(64, 64, 32);
+    randomfill(big, 7, 100, 50);
+    putimage(path("big"), big);
+    putimage(path("dot"), image(1, 1, 1, 500));
+    runres r = tool({"big", "l", "want"});
+    ASSERT_EQ(r.status, 0);
+    const std::string a = getfile(path("want.vroi")), b = vroitext(0, 0, 0);
+    ASSERT_NE(a, b);
+    for (int round = 0; round < 150; round++) {
+        pid_t kids[4];
+        for (int k = 0; k < 4; k++) {
+            kids[k] = fork();
+            if (kids[k] == 0) {
+                if (chdir(dir.c_str()) != 0 || !freopen("/dev/null", "w", stdout))
+                    _exit(126);
+                execl(bin.c_str(), "quorral", k % 2 ? "big" : "dot", k % 2 ? "l" : "r", "same",
+                      (char *)nullptr);
+                _exit(127);
+            }
+        }
+        for (pid_t k : kids) {
+            int st = 0;
+            waitpid(k, &st, 0);
+            ASSERT_TRUE(WIFEXITED(st) && WEXITSTATUS(st) == 0);
+        }
+        std::string got = getfile(path("same.vroi"));
+        ASSERT_TRUE(got == a || got == b) << "round " << round << ": " << got;
+    }
+    EXPECT_EQ(listdir(dir), (std::vector<std::string>{"big.hd", "big.im", "dot.hd", "dot.im",
+                                                      "same.vroi", "want.vroi"}));
+}
+
+// A seed box name that is a link: the file it leads to is replaced (or
+// created), the link stays.  A device is written as it is.
+TEST_F(run, seedboxfilethroughalink)
+{
+    putimage(path("dot"), image(1, 1, 1, 500));
+    ASSERT_EQ(mkdir(path("real").c_str(), 0755), 0);
+    putfile(path("real/old.vroi"), "old\r\n");
+    ASSERT_EQ(symlink("real/old.vroi", path("link.vroi").c_str()), 0);
+    ASSERT_EQ(symlink("real/new.vroi", path("dangling.vroi").c_str()), 0);
+    ASSERT_EQ(symlink("/dev/null", path("null.vroi").c_str()), 0);
+    for (const char *name : {"link", "dangling", "null"}) {
+        runres r = tool({"dot", "r", name});
+        EXPECT_EQ(r.status, 0) << name;
+        struct stat st;
+        ASSERT_EQ(lstat(path(std::string(name) + ".vroi").c_str(), &st), 0);
+        EXPECT_TRUE(S_ISLNK(st.st_mode)) << name;
+    }
+    EXPECT_EQ(getfile(path("real/old.vroi")), vroitext(0, 0, 0));
+    EXPECT_EQ(getfile(path("real/new.vroi")), vroitext(0, 0, 0));
+    EXPECT_EQ(listdir(path("real")), (std::vector<std::string>{"new.vroi", "old.vroi"}));
+}
+
+// FIFOs as header, data, mask header or mask data: never a hang, the
+// usual message for a file that cannot be read that way.
+TEST_F(run, fifoinputs)
+{
+    image im(5, 4, 3, 100);
+    std::vector<uint8_t> m(5 * 4 * 3, 1);
+    struct {
+        const char *what, *fifo;
+        std::vector<std::string> args;
+        std::string out;
+        int status;
+    } rows[] = {
+        {"image header", "img.hd", {"img", "l", "new"}, "quorral: can't read header file: img\n", 1},
+        {"image data", "img.im", {"img", "l", "new"}, "can't read image img slice: 1\n", 255},
+        {"mask header", "m.hd", {"img", "m", "l", "new"}, "quorral: getheader: error #2  file:m\n", 255},
+        {"mask data", "m.im", {"img", "m", "l", "new"}, "quorral: getslice1: error#5 file m\n", 255},
+    };
+    for (const auto &r : rows) {
+        for (const char *n : {"img.hd", "img.im", "m.hd", "m.im"})
+            unlink(path(n).c_str());
+        putimage(path("img"), im);
+        putmask(path("m"), 5, 4, 3, m);
+        ASSERT_EQ(unlink(path(r.fifo).c_str()), 0);
+        ASSERT_EQ(mkfifo(path(r.fifo).c_str(), 0644), 0);
+        fails(r.args, r.out, r.status);
+    }
+}
+
+// A mask of slices larger than the buffer it streams through, its voxels
+// only in the lower rows (the last, partial block of rows): the centroid
+// shows where each block's rows were placed.
+TEST_F(run, maskpastthestreamingbuffer)
+{
+    const int columns = 1000, rows = 600, slices = 2;
+    putimage(path("zero"), image(columns, rows, slices));
+    std::vector<uint8_t> m((size_t)columns * rows * slices, 0);
+    m[((size_t)(2 - 1) * rows + 590) * columns + 700] = 1;
+    m[((size_t)(1 - 1) * rows + 531) * columns + 101] = 1;
+    m[((size_t)(2 - 1) * rows + 560) * columns + 400] = 1;
+    putmask(path("m"), columns, rows, slices, m);
+    runres r = tool({"zero", "m", "l", "box"});
+    // Sums 1201, 1681, 5 over 3 voxels.
+    EXPECT_EQ(r.out, seedline(400, 560, 1, 9999.99));
+    EXPECT_EQ(r.status, 0);
+}
+
+// A killed writer (here phantom, writing a large pair) leaves no file
+// that a glob of outputs would pick up: either nothing or the whole pair.
+TEST_F(run, killedwriterleavesnovisiblefile)
+{
+    for (int delay : {0, 20, 60, 150}) {
+        std::string sub = path("k" + std::to_string(delay));
+        ASSERT_EQ(mkdir(sub.c_str(), 0755), 0);
+        pid_t kid = fork();
+        if (kid == 0) {
+            if (chdir(sub.c_str()) != 0 || !freopen("/dev/null", "w", stdout))
+                _exit(126);
+            execl(PHANTOM_BIN, "phantom", "head", "512", "512", "200", (char *)nullptr);
+            _exit(127);
+        }
+        usleep(delay * 1000);
+        kill(kid, SIGKILL);
+        waitpid(kid, nullptr, 0);
+        std::vector<std::string> visible;
+        for (const std::string &n : listdir(sub))
+            if (n[0] != '.')
+                visible.push_back(n);
+        if (!visible.empty()) {
+            EXPECT_EQ(visible, (std::vector<std::string>{"head.hd", "head.im"})) << delay;
+            EXPECT_EQ(getfile(sub + "/head.im").size(), (size_t)512 * 512 * 200 * 2) << delay;
+        }
+    }
 }
 
 } // namespace

@@ -2,6 +2,8 @@
 // status always comes with valid values.
 #include "../../imagefiles/imagefiles.h"
 
+#include "fuzzdir.h"
+
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -11,10 +13,7 @@ static std::string hd;
 
 extern "C" int LLVMFuzzerInitialize(int *, char ***)
 {
-    char tmpl[] = "/tmp/quorral-fuzz-XXXXXX";
-    if (!mkdtemp(tmpl))
-        abort();
-    hd = std::string(tmpl) + "/h";
+    hd = fuzzdir() + "h";
     return 0;
 }
 

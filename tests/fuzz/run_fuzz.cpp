@@ -4,6 +4,8 @@
 // the mask is given.
 #include "../../driver/driver.h"
 
+#include "fuzzdir.h"
+
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -14,10 +16,7 @@ static std::string dir;
 
 extern "C" int LLVMFuzzerInitialize(int *, char ***)
 {
-    char tmpl[] = "/tmp/quorral-fuzz-XXXXXX";
-    if (!mkdtemp(tmpl))
-        abort();
-    dir = std::string(tmpl) + "/";
+    dir = fuzzdir();
     // The run's one line is not what is being tested here.
     if (!freopen("/dev/null", "w", stdout))
         abort();

@@ -53,8 +53,7 @@ static bool shapeof(const std::string &plist, const char *key, int32_t s[3])
 static bool putbytes(const std::string &name, const int32_t s[3], const std::vector<uint8_t> &m)
 {
     hdrvals hv = {1, s[0], s[2], s[1], 1};
-    return putheader(name.c_str(), &hv) == st_ok &&
-           putslice(name.c_str(), 1, (int64_t)m.size(), 1, m.data()) == st_ok;
+    return writeimage(name.c_str(), &hv, m.data(), (int64_t)m.size()) == st_ok;
 }
 
 int main(int argc, char **argv)
@@ -73,7 +72,7 @@ int main(int argc, char **argv)
     }
     size_t n = (size_t)s[0] * s[1] * s[2];
     hdrvals hv = {2, s[0], s[2], s[1], 1};
-    if (putheader(out.c_str(), &hv) != st_ok || putslice(out.c_str(), 2, (int64_t)n, 1, ct.data()) != st_ok) {
+    if (writeimage(out.c_str(), &hv, ct.data(), (int64_t)n * 2) != st_ok) {
         printf("invimport: can't write %s\n", out.c_str());
         return -1;
     }

@@ -5,6 +5,9 @@
 // package.
 #include "../testutil.h"
 
+#include <nifti2_io.h>
+
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 
@@ -109,6 +112,63 @@ TEST_F(realct, seeds)
         EXPECT_LT(hi, 100) << e.line;
         EXPECT_GT(sum / 637, -5) << e.line;
         EXPECT_LT(sum / 637, 40) << e.line;
+    }
+}
+
+// The scan as users get it: a NIfTI file in Hounsfield units (written
+// here through Debian's NIfTI library, with an sform of +i left, +j
+// back, +k up, so that nii2im keeps the stored order), imported by
+// nii2im without and with -a 1024 and searched with l.
+TEST_F(realct, niftiinhounsfieldunits)
+{
+    int64_t dims[8] = {3, columns, rows, slices, 1, 1, 1, 1};
+    nifti_image *nim = nifti_make_new_nim(dims, DT_INT16, 1);
+    ASSERT_NE(nim, nullptr);
+    memcpy(nim->data, ct.data(), ct.size() * 2);
+    nim->sform_code = 1;
+    for (int r = 0; r < 4; r++)
+        for (int c = 0; c < 4; c++)
+            nim->sto_xyz.m[r][c] = r == c ? (r < 2 ? -1 : 1) : 0;
+    ASSERT_EQ(nifti_set_filenames(nim, path("ct.nii.gz").c_str(), 0, 1), 0);
+    nifti_image_write(nim);
+    nifti_image_free(nim);
+    struct {
+        std::vector<std::string> args;
+        const char *line;
+        int x, y, z;
+        double mean;  // of the neighbourhood, in HU
+        int lo, hi;   // its least and greatest voxel, in HU
+    } rows[] = {
+        // In HU: the seed of the pair itself, where the sum is barely
+        // negative (fluid-like, -25..37 HU, mean -0.1).
+        {{"ct.nii.gz", "hu"}, "quorral: seed found at x=135  y=129  z=60  meas=-580.794118\n", 135, 129, 60, -0.11, -25, 37},
+        // Shifted by 1024: brain, -13..43 HU, mean 17.8, a measure of 0.054.
+        {{"-a", "1024", "ct.nii.gz", "hu"}, "quorral: seed found at x=135  y=123  z=51  meas=0.053752\n", 135, 123, 51, 17.83, -13, 43},
+    };
+    for (const auto &r : rows) {
+        runres n = runprog(NII2IM_BIN, "nii2im", r.args, dir);
+        ASSERT_EQ(n.out, "");
+        ASSERT_EQ(n.err, "");
+        ASSERT_EQ(n.status, 0);
+        if (r.args.size() == 2)
+            EXPECT_EQ(getfile(path("hu.im")), getfile(path("ct.im"))) << "the stored order and values kept";
+        else
+            EXPECT_EQ(getfile(path("hu.im")).size(), ct.size() * 2);
+        runres q = runprog(QUORRAL_BIN, "quorral", {"hu", "l", "seed"}, dir);
+        EXPECT_EQ(q.out, r.line);
+        EXPECT_EQ(getfile(path("seed.vroi")), vroitext(r.x, r.y, r.z));
+        double sum = 0;
+        int lo = 99999, hi = -99999;
+        for (int z = r.z - 6; z <= r.z + 6; z++)
+            for (int y = r.y - 3; y <= r.y + 3; y++)
+                for (int x = r.x - 3; x <= r.x + 3; x++) {
+                    sum += at(x, y, z);
+                    lo = std::min(lo, (int)at(x, y, z));
+                    hi = std::max(hi, (int)at(x, y, z));
+                }
+        EXPECT_NEAR(sum / 637, r.mean, 0.005) << r.line;
+        EXPECT_EQ(lo, r.lo) << r.line;
+        EXPECT_EQ(hi, r.hi) << r.line;
     }
 }
 
