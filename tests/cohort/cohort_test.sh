@@ -82,6 +82,8 @@ for s in ct01.nii.gz ct02.nii dicom/ct03 pairs/ct04.hd; do
 done
 grep -q '^\$ dcm2niix ' outl/scans/dicom/ct03/log || fail "DICOM log"
 grep -q '^nii2im failed: ' outl/scans/broken.nii.gz/log || fail "broken log"
+# The last step: the report page from the table.
+[ -f outl/report/index.html ] || fail "no report: $(cat run.txt)"
 # Pairs live only until the results are written.
 [ -z "$(ls -A "$TMPDIR")" ] || fail "left in TMPDIR: $(ls "$TMPDIR")"
 [ -z "$(find outl -name '*.im' -o -name '.tmp-*')" ] || fail "pairs or temporary files in OUT"
@@ -237,7 +239,7 @@ bad run small outx --bin "$t/nobin"
 if [ -f "$bin/cmake_install.cmake" ]; then
     cmake --install "$bin" --prefix "$t/prefix" >/dev/null || fail "install"
     PATH=/usr/bin:/bin "$t/prefix/bin/quorral-cohort" run small outi --sides r >run.txt || fail "installed: $(cat run.txt)"
-    [ "$(rowsof outi/results.tsv | cut -f 1,7 | tr '\t\n' ': ')" = "scan:status fifo.nii:failed p1.hd:ok sub/p2.hd:ok " ] ||
+    [ "$(rowsof outi/results.tsv | cut -f 1,7 | tr '\t\n' ': ')" = "scan:status fifo.nii:failed p1-m.hd:failed p1.hd:ok sub/p2.hd:ok " ] ||
         fail "installed: $(cat outi/results.tsv)"
     [ -f "$t/prefix/share/quorral/workflow/Snakefile" ] || fail "Snakefile not installed"
 fi
