@@ -183,12 +183,16 @@ m.tofile("small/p1-m.im")'
 printf 'Bytes per pixel=1\nSize of dimension[0]=32\nSize of dimension[1]=64\nSize of dimension[2]=64\n' >small/p1-m.hd
 mkfifo small/fifo.nii
 mkdir small/notdicom
+mkdir small/baddicom
+printf 'not a DICOM file' >small/baddicom/x.dcm
 echo hello >small/notdicom/readme.txt
 printf 'x' >$'small/tab\there.nii'
 "$cohort" run small outm --bin "$bin" --mask=-m --keep-pairs --sides l >run.txt || fail "mask run: $(cat run.txt)"
 grep -q "^quorral-cohort: skipped 'tab\\\\there.nii'" run.txt || fail "tab name: $(cat run.txt)"
 line=$("$bin/quorral" small/p1 small/p1-m l seed | sed 's/^[^:]*: seed found at x=\([0-9-]*\)  y=\([0-9-]*\)  z=\([0-9-]*\)  meas=\(.*\)$/\1\t\2\t\3\t\4/')
-diff <(rowsof outm/results.tsv) - <<EOF || fail "mask table"
+[ "$(grep '^baddicom' outm/results.tsv | cut -f 1,2,7,8)" = $'baddicom\tl\tfailed\tdcm2niix' ] ||
+    fail "a folder dcm2niix can't read: $(grep '^baddicom' outm/results.tsv)"
+diff <(rowsof outm/results.tsv | grep -v '^baddicom') - <<EOF || fail "mask table"
 $header
 fifo.nii	l					failed	input	fifo.nii: not a regular file							
 p1.hd	l	$line	ok			scans/p1.hd/l.png	64	64	32	24	34	9
@@ -239,7 +243,7 @@ bad run small outx --bin "$t/nobin"
 if [ -f "$bin/cmake_install.cmake" ]; then
     cmake --install "$bin" --prefix "$t/prefix" >/dev/null || fail "install"
     PATH=/usr/bin:/bin "$t/prefix/bin/quorral-cohort" run small outi --sides r >run.txt || fail "installed: $(cat run.txt)"
-    [ "$(rowsof outi/results.tsv | cut -f 1,7 | tr '\t\n' ': ')" = "scan:status fifo.nii:failed p1-m.hd:failed p1.hd:ok sub/p2.hd:ok " ] ||
+    [ "$(rowsof outi/results.tsv | cut -f 1,7 | tr '\t\n' ': ')" = "scan:status baddicom:failed fifo.nii:failed p1-m.hd:failed p1.hd:ok sub/p2.hd:ok " ] ||
         fail "installed: $(cat outi/results.tsv)"
     [ -f "$t/prefix/share/quorral/workflow/Snakefile" ] || fail "Snakefile not installed"
 fi
