@@ -101,7 +101,7 @@ diff <(rowsof outl/results.tsv) <(rowsof outk/results.tsv) || fail "snakemake ta
 # --- Slurm back-end on a single-node cluster ---
 mkdir cluster
 cluster=$t/cluster
-bash "$here/slurmcluster.sh" start "$cluster" >/dev/null || fail "cluster did not start"
+bash "$here/slurmcluster.sh" start "$cluster" $$ >/dev/null || fail "cluster did not start"
 export SLURM_CONF=$cluster/slurm.conf
 "$cohort" run sample outs --bin "$bin" --add 1024 --backend slurm --batch 2 >run.txt ||
     fail "slurm run: $(cat run.txt)"

@@ -7,6 +7,9 @@
 #                               prints the line to source: SLURM_CONF=...
 #   slurmcluster.sh stop DIR    stop the daemons by their saved PIDs
 #
+# With start DIR OWNER, a watchdog stops the daemons when the process
+# OWNER ends without stopping them (a test killed by a timeout, say).
+#
 # DIR must exist and be empty at start.  It runs as the current user
 # (root or not): SlurmUser and munged are that user.  Clients need
 # SLURM_CONF=DIR/slurm.conf; they find munged through AuthInfo=socket=.
@@ -27,6 +30,12 @@ alive() {
 
 stopall() {
     local dir=$1 name pid n
+    # The watchdog, unless this is the watchdog stopping the daemons.
+    if [ -f "$dir/watchdog.pidsaved" ]; then
+        pid=$(cat "$dir/watchdog.pidsaved")
+        if [ "$pid" != $$ ] && alive "$pid"; then kill -TERM "$pid" 2>/dev/null || true; fi
+        rm -f "$dir/watchdog.pidsaved"
+    fi
     for name in slurmd slurmctld munged; do
         [ -f "$dir/$name.pidsaved" ] || continue
         pid=$(cat "$dir/$name.pidsaved")
@@ -60,8 +69,9 @@ launch() {
 }
 
 start() {
-    local dir host user mem node p1 p2 n
+    local dir self host user mem node p1 p2 n owner=${2:-}
     dir=$(cd "$1" && pwd)
+    self=$(cd "$(dirname "$0")" && pwd)/$(basename "$0")
     [ -z "$(ls -A "$dir")" ] || die "$dir is not empty"
     host=$(hostname -s)
     user=$(id -un)
@@ -129,6 +139,11 @@ EOF
     for n in $(seq 1 300); do
         if [ "$(sinfo -h -n "$host" -o %t 2>/dev/null)" = idle ]; then
             trap - ERR
+            if [ -n "$owner" ]; then
+                setsid bash -c 'while [ -e "/proc/$1" ] && [ "$(sed "s/.*) //; s/ .*//" "/proc/$1/stat")" != Z ]; do sleep 1; done
+                    exec bash "$2" stop "$3"' _ "$owner" "$self" "$dir" </dev/null >"$dir/watchdog.out" 2>&1 &
+                echo $! >"$dir/watchdog.pidsaved"
+            fi
             echo "SLURM_CONF=$dir/slurm.conf"
             return 0
         fi
@@ -146,7 +161,7 @@ EOF
 }
 
 case "${1:-}:${2:-}" in
-start:?*) start "$2" ;;
+start:?*) start "$2" "${3:-}" ;;
 stop:?*) stopall "$2" ;;
-*) die "usage: slurmcluster.sh start|stop DIR" ;;
+*) die "usage: slurmcluster.sh start DIR [OWNER] | stop DIR" ;;
 esac
