@@ -43,9 +43,12 @@ def runslurm(todo, k, listpath, logdir, taskcmd, sbatchopts, poll=1.0):
 
     # Stopping the command stops the job.
     def stop(signum, frame):
-        subprocess.run(["scancel", job], stdin=subprocess.DEVNULL,
-                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        say("stopped: job %s cancelled" % job)
+        try:
+            subprocess.run(["scancel", job], stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                           stderr=subprocess.DEVNULL, timeout=30)
+            say("stopped: job %s cancelled" % job)
+        except subprocess.TimeoutExpired:
+            say("stopped: scancel %s did not answer in 30 s" % job)
         sys.exit(130)
     old = {s: signal.signal(s, stop) for s in (signal.SIGINT, signal.SIGTERM, signal.SIGHUP)}
 

@@ -28,14 +28,41 @@ alive() {
     [ "${st%% *}" != Z ]
 }
 
+# The cluster's other processes: job steps (slurmstepd, which carry the
+# daemons' marker QUORRAL_TESTCLUSTER=DIR in their environment) and
+# every process descended from them; a daemon's stop would leave them.
+offspring() {
+    local dir=$1 f st rest
+    grep -lzx "QUORRAL_TESTCLUSTER=$dir" /proc/[0-9]*/environ 2>/dev/null |
+        sed 's|^/proc/\([0-9]*\)/environ$|root \1|'
+    for f in /proc/[0-9]*/stat; do
+        read -r st <"$f" 2>/dev/null || continue
+        rest=${st##*) }
+        set -- $rest
+        echo "proc ${st%% *} $2"
+    done
+} 2>/dev/null
+
+# offspring's lines to the PIDs: the marked ones and their descendants.
+descendants() {
+    awk '$1 == "root" { mine[$2] = 1; next }
+         { pid[++n] = $2; ppid[n] = $3 }
+         END { do { more = 0
+                    for (i = 1; i <= n; i++)
+                        if (!(pid[i] in mine) && (ppid[i] in mine)) { mine[pid[i]] = 1; more = 1 }
+               } while (more)
+               for (p in mine) print p }'
+}
+
 stopall() {
-    local dir=$1 name pid n
+    local dir=$1 name pid n left
     # The watchdog, unless this is the watchdog stopping the daemons.
     if [ -f "$dir/watchdog.pidsaved" ]; then
         pid=$(cat "$dir/watchdog.pidsaved")
         if [ "$pid" != $$ ] && alive "$pid"; then kill -TERM "$pid" 2>/dev/null || true; fi
         rm -f "$dir/watchdog.pidsaved"
     fi
+    left=$(offspring "$dir" | descendants)
     for name in slurmd slurmctld munged; do
         [ -f "$dir/$name.pidsaved" ] || continue
         pid=$(cat "$dir/$name.pidsaved")
@@ -50,8 +77,8 @@ stopall() {
         alive "$pid" && die "$name (PID $pid) does not stop"
         rm -f "$dir/$name.pidsaved"
     done
-    # Job steps that outlived slurmd (none expected): their PIDs are in
-    # the spool's files only while running, so slurmd's own stop is it.
+    # Job steps and tasks still running (only when a test stopped early).
+    for pid in $left; do alive "$pid" && kill -KILL "$pid" 2>/dev/null; done
     return 0
 }
 
@@ -64,7 +91,7 @@ freeport() {
 launch() {
     local dir=$1 name=$2
     shift 2
-    setsid "$@" </dev/null >"$dir/$name.out" 2>&1 &
+    setsid env QUORRAL_TESTCLUSTER="$dir" "$@" </dev/null >"$dir/$name.out" 2>&1 &
     echo $! >"$dir/$name.pidsaved"
 }
 
