@@ -30,6 +30,15 @@ def isdicom(path):
         return False
 
 
+def utf8(name):
+    """True when the name is valid UTF-8 (the table is UTF-8)."""
+    try:
+        name.encode("utf-8")
+        return True
+    except UnicodeEncodeError:
+        return False
+
+
 def ismask(name, masksuffix):
     if not masksuffix:
         return False
@@ -66,7 +75,7 @@ def findscans(top, masksuffix="", skip=()):
         for e in files:
             p = os.path.join(folder, e)
             r = os.path.join(rel, e) if rel else e
-            if "\t" in r or "\n" in r or "\r" in r:
+            if "\t" in r or "\n" in r or "\r" in r or not utf8(r):
                 bad.append(r)
                 continue
             if os.path.isdir(p):

@@ -170,9 +170,9 @@ cluster=""
 [ -z "$(ls -A "$TMPDIR")" ] || fail "left in TMPDIR: $(ls "$TMPDIR")"
 
 # --- A small phantom cohort: masks, kept pairs, odd inputs ---
-mkdir -p small/sub
+mkdir -p "small/sub dir"
 "$phantom" small/p1 64 64 32 >/dev/null
-"$phantom" small/sub/p2 64 64 32 >/dev/null
+"$phantom" "small/sub dir/p2" 64 64 32 >/dev/null
 # A mask box over columns 20..29, rows 30..39, slices 5..14: its centroid
 # is (24.5, 34.5, 9.5), so the search centre is (24, 34, 9).
 /usr/bin/python3 -c '
@@ -187,8 +187,10 @@ mkdir small/baddicom
 printf 'not a DICOM file' >small/baddicom/x.dcm
 echo hello >small/notdicom/readme.txt
 printf 'x' >$'small/tab\there.nii'
+printf 'x' >$'small/latin\xe9.nii'
 "$cohort" run small outm --bin "$bin" --mask=-m --keep-pairs --sides l >run.txt || fail "mask run: $(cat run.txt)"
 grep -q "^quorral-cohort: skipped 'tab\\\\there.nii'" run.txt || fail "tab name: $(cat run.txt)"
+grep -q "^quorral-cohort: skipped 'latin\\\\udce9.nii'" run.txt || fail "name not UTF-8: $(cat run.txt)"
 line=$("$bin/quorral" small/p1 small/p1-m l seed | sed 's/^[^:]*: seed found at x=\([0-9-]*\)  y=\([0-9-]*\)  z=\([0-9-]*\)  meas=\(.*\)$/\1\t\2\t\3\t\4/')
 [ "$(grep '^baddicom' outm/results.tsv | cut -f 1,2,7,8)" = $'baddicom\tl\tfailed\tdcm2niix' ] ||
     fail "a folder dcm2niix can't read: $(grep '^baddicom' outm/results.tsv)"
@@ -196,7 +198,7 @@ diff <(rowsof outm/results.tsv | grep -v '^baddicom') - <<EOF || fail "mask tabl
 $header
 fifo.nii	l					failed	input	fifo.nii: not a regular file							
 p1.hd	l	$line	ok			scans/p1.hd/l.png	64	64	32	24	34	9
-sub/p2.hd	l					failed	input	sub/p2-m: no mask pair (missing or not regular files)		64	64	32			
+sub dir/p2.hd	l					failed	input	sub dir/p2-m: no mask pair (missing or not regular files)		64	64	32			
 EOF
 # Only imported scans have pairs to keep; an image pair is read in place.
 [ -z "$(find outm -name '*.im')" ] || fail "kept a copy of an image pair"
@@ -243,7 +245,7 @@ bad run small outx --bin "$t/nobin"
 if [ -f "$bin/cmake_install.cmake" ]; then
     cmake --install "$bin" --prefix "$t/prefix" >/dev/null || fail "install"
     PATH=/usr/bin:/bin "$t/prefix/bin/quorral-cohort" run small outi --sides r >run.txt || fail "installed: $(cat run.txt)"
-    [ "$(rowsof outi/results.tsv | cut -f 1,7 | tr '\t\n' ': ')" = "scan:status baddicom:failed fifo.nii:failed p1-m.hd:failed p1.hd:ok sub/p2.hd:ok " ] ||
+    [ "$(rowsof outi/results.tsv | cut -f 1,7 | tr '\t\n' ': ')" = "scan:status baddicom:failed fifo.nii:failed p1-m.hd:failed p1.hd:ok sub dir/p2.hd:ok " ] ||
         fail "installed: $(cat outi/results.tsv)"
     [ -f "$t/prefix/share/quorral/workflow/Snakefile" ] || fail "Snakefile not installed"
 fi
