@@ -237,6 +237,7 @@ bad run small outx -j 0
 bad run small outx --backend pbs
 bad run nosuchdir outx --bin "$bin"
 bad run small small --bin "$bin"
+bad run outl/scans outl --bin "$bin"
 bad run small outx --bin "$t/nobin"
 [ ! -e outx/results.tsv ] || fail "a bad command line wrote a table"
 
