@@ -249,6 +249,10 @@ if [ -f "$bin/cmake_install.cmake" ]; then
     [ "$(rowsof outi/results.tsv | cut -f 1,7 | tr '\t\n' ': ')" = "scan:status baddicom:failed fifo.nii:failed p1-m.hd:failed p1.hd:ok sub dir/p2.hd:ok " ] ||
         fail "installed: $(cat outi/results.tsv)"
     [ -f "$t/prefix/share/quorral/workflow/Snakefile" ] || fail "Snakefile not installed"
+    page=$t/prefix/share/man/man1/quorral-cohort.1
+    [ -f "$page" ] || fail "no man page"
+    warn=$(groff -man -Tutf8 -ww -z "$page" 2>&1)
+    [ -z "$warn" ] || fail "man page: $warn"
 fi
 [ -z "$(ls -A "$TMPDIR")" ] || fail "left in TMPDIR: $(ls "$TMPDIR")"
 echo "cohort: ok"
