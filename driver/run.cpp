@@ -36,6 +36,9 @@ static int maskcentre(const char *prog, const char *im, const char *roifile, con
     }
     datafile df;
     st = opendata(roifile, 1, 1, &df);
+    // A device (/dev/zero, /dev/urandom) can be positioned but is no mask.
+    if (st == st_ok && !df.regular)
+        st = st_seek;
     masksums m = {0, 0, 0, 0};
     int32_t k = roirows(img);
     for (int32_t z = 1; z <= img.slices && st == st_ok; z++) {

@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -30,11 +31,35 @@ static size_t folderlen(const char *path)
     return slash ? (size_t)(slash - path) + 1 : 0;
 }
 
+// A name under /proc or /dev/fd stands for a descriptor (/dev/stdout,
+// say): what it leads to is not a file to be replaced.
+static bool magicname(const char *p)
+{
+    return strncmp(p, "/proc/", 6) == 0 || strncmp(p, "/dev/fd/", 8) == 0;
+}
+
+// Whether the kernel would refuse to follow this link for us: a link in
+// a sticky folder that anyone may write, owned neither by us nor by the
+// folder's owner (one planted in /tmp, say).
+static bool plantedlink(const char *link, const struct stat &ls)
+{
+    size_t k = folderlen(link);
+    char *folder = k ? dupstr(link, k) : dupstr(".", 1);
+    struct stat fs;
+    bool planted = !folder || (stat(folder, &fs) == 0 && (fs.st_mode & S_ISVTX) &&
+                               (fs.st_mode & S_IWOTH) && ls.st_uid != geteuid() &&
+                               ls.st_uid != fs.st_uid);
+    free(folder);
+    return planted;
+}
+
 // The file that a write to `path` lands in: `path` itself, or the end of
 // its chain of symbolic links (which need not exist yet).  Malloc'd; null
-// on a loop, a failed read or no memory.
-static char *finaltarget(const char *path)
+// on a loop, a planted link, a failed read or no memory.  *magic: the
+// chain passes through a descriptor's name.
+static char *finaltarget(const char *path, bool *magic)
 {
+    *magic = magicname(path);
     char *cur = dupstr(path, strlen(path));
     for (int hops = 0; cur && hops < 40; hops++) {
         struct stat st;
@@ -44,7 +69,7 @@ static char *finaltarget(const char *path)
             return cur;
         char link[4096];
         ssize_t n = readlink(cur, link, sizeof link);
-        if (n <= 0 || (size_t)n >= sizeof link) {
+        if (n <= 0 || (size_t)n >= sizeof link || plantedlink(cur, st)) {
             free(cur);
             return nullptr;
         }
@@ -54,6 +79,7 @@ static char *finaltarget(const char *path)
             memcpy(next, cur, keep);
             memcpy(next + keep, link, (size_t)n);
             next[keep + (size_t)n] = 0;
+            *magic = *magic || magicname(next);
         }
         free(cur);
         cur = next;
@@ -82,9 +108,12 @@ static char *tempname(const char *dest)
     return t;
 }
 
-static int opendirect(const char *path, outfile *o)
+// Devices and FIFOs are written as they are.  A descriptor's name is
+// appended to, so that what went there before (the seed line on
+// standard output, say) stays.
+static int opendirect(const char *path, bool append, outfile *o)
 {
-    o->fd = open(path, O_WRONLY | O_TRUNC | O_NOCTTY | O_CLOEXEC);
+    o->fd = open(path, O_WRONLY | (append ? O_APPEND : O_TRUNC) | O_NOCTTY | O_CLOEXEC);
     return o->fd >= 0 ? st_ok : st_open;
 }
 
@@ -97,9 +126,8 @@ int openout(const char *path, outfile *o)
     if (existed) {
         if (S_ISDIR(st.st_mode))
             return st_open;
-        // A device or a FIFO is written as it is: it cannot be replaced.
         if (!S_ISREG(st.st_mode))
-            return opendirect(path, o);
+            return opendirect(path, false, o);
         // A file that may not be written stays as it is.
         if (access(path, W_OK) != 0)
             return st_open;
@@ -111,25 +139,27 @@ int openout(const char *path, outfile *o)
     } else {
         return st_open;
     }
-    o->dest = finaltarget(path);
+    bool magic = false;
+    o->dest = finaltarget(path, &magic);
     if (!o->dest)
         return st_open;
-    struct stat dt;
-    // The link chain led somewhere other than the file that `path` opens
-    // (a name under /proc, say): write to it directly.
-    if (existed && (stat(o->dest, &dt) != 0 || dt.st_dev != st.st_dev || dt.st_ino != st.st_ino)) {
+    if (magic) {
         free(o->dest);
         o->dest = nullptr;
-        return opendirect(path, o);
+        return opendirect(path, true, o);
     }
     o->tmp = tempname(o->dest);
     if (o->tmp)
         o->fd = mkostemp(o->tmp, O_CLOEXEC);
-    if (o->fd < 0) {
-        dropout(o);
-        return st_open;
+    // A file we may write in a folder we may not: rewritten in place, as a
+    // plain write would, since no temporary file can stand beside it.
+    if (o->fd < 0 && existed && (errno == EACCES || errno == EPERM || errno == EROFS)) {
+        free(o->tmp);
+        o->tmp = nullptr;
+        if (opendirect(o->dest, false, o) == st_ok)
+            return st_ok;
     }
-    if (fchmod(o->fd, mode) != 0) {
+    if (o->fd < 0 || fchmod(o->fd, mode) != 0) {
         dropout(o);
         return st_open;
     }
@@ -230,6 +260,47 @@ static char *keepold(const char *dest)
     return nullptr;
 }
 
+// Moves the regular file at `dest` aside to a hidden name beside it, to
+// be put back or removed; null when there is none.  *failed: there is
+// one and it could not be moved.
+static char *moveaside(const char *dest, bool *failed)
+{
+    struct stat st;
+    *failed = false;
+    if (lstat(dest, &st) != 0 || !S_ISREG(st.st_mode))
+        return nullptr;
+    char *t = tempname(dest);
+    int fd = t ? mkostemp(t, O_CLOEXEC) : -1;
+    if (fd >= 0) {
+        close(fd);
+        if (rename(dest, t) == 0)
+            return t;
+        unlink(t);
+    }
+    free(t);
+    *failed = true;
+    return nullptr;
+}
+
+// Pairs are placed one at a time in a folder, so that runs writing the
+// same pair side by side never leave one's header with the other's data.
+// Without a lock (a file system that has none) they are placed all the
+// same.
+static int lockfolder(const char *dest)
+{
+    size_t k = folderlen(dest);
+    char *folder = k ? dupstr(dest, k) : dupstr(".", 1);
+    int fd = folder ? open(folder, O_RDONLY | O_DIRECTORY | O_CLOEXEC) : -1;
+    free(folder);
+    while (fd >= 0 && flock(fd, LOCK_EX) != 0) {
+        if (errno != EINTR) {
+            close(fd);
+            return -1;
+        }
+    }
+    return fd;
+}
+
 int placepair(outfile *first, outfile *second)
 {
     int st = finishout(first);
@@ -240,8 +311,16 @@ int placepair(outfile *first, outfile *second)
     if (st == st_ok && ((first->tmp && stat(first->dest, &s1) == 0 && S_ISDIR(s1.st_mode)) ||
                         (second->tmp && stat(second->dest, &s2) == 0 && S_ISDIR(s2.st_mode))))
         st = st_bad;
-    bool renamed = st == st_ok && first->tmp;
+    int lock = st == st_ok ? lockfolder(first->dest ? first->dest : second->dest ? second->dest : ".") : -1;
+    // The second file's older self goes aside first: a run killed between
+    // the two renames then leaves a pair without its second file, which
+    // fails loudly, never the new first file beside the old second.
+    bool failed = false;
+    char *aside = st == st_ok && second->tmp ? moveaside(second->dest, &failed) : nullptr;
+    if (failed)
+        st = st_bad;
     struct stat o1;
+    bool renamed = st == st_ok && first->tmp;
     bool hadold = renamed && lstat(first->dest, &o1) == 0;
     char *old = hadold ? keepold(first->dest) : nullptr;
     if (st == st_ok)
@@ -254,10 +333,18 @@ int placepair(outfile *first, outfile *second)
         else if (renamed && !hadold)
             unlink(first->dest);
     }
+    if (aside) {
+        if (st != st_ok)
+            rename(aside, second->dest);
+        unlink(aside);  // gone already when it was put back
+        free(aside);
+    }
     if (old) {
-        unlink(old);  // gone already when it was put back
+        unlink(old);
         free(old);
     }
+    if (lock >= 0)
+        close(lock);
     dropout(first);
     dropout(second);
     return st;

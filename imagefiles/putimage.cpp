@@ -2,6 +2,18 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <sys/stat.h>
+
+static bool sameplace(const outfile *a, const outfile *b)
+{
+    if (!a->dest || !b->dest)
+        return false;
+    struct stat sa, sb;
+    if (stat(a->dest, &sa) == 0 && stat(b->dest, &sb) == 0)
+        return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+    return strcmp(a->dest, b->dest) == 0;
+}
 
 int openpair(const char *name, const hdrvals *hv, pairout *p)
 {
@@ -19,6 +31,10 @@ int openpair(const char *name, const hdrvals *hv, pairout *p)
         st = openout(hd, &p->hd);
     if (st == st_ok)
         st = openout(im, &p->im);
+    // Two names for one file (the header a link to the data file, say)
+    // would leave the header text where the voxels belong.
+    if (st == st_ok && sameplace(&p->hd, &p->im))
+        st = st_open;
     if (st == st_ok)
         st = writeout(&p->hd, text, n);
     free(hd);

@@ -40,8 +40,8 @@ peak() { /usr/bin/time -f %M "$@" 2>&1 >/dev/null | tail -n 1; }
 
 printf '| image | run | s | cat s | ratio | peak KiB |\n'
 printf '|---|---|---|---|---|---|\n'
-for spec in "64MiB 512 512 128" "256MiB 512 512 512" "1GiB 1024 1024 512" "1GiB-tall 512 512 2048 png"; do
-    set -- $spec
+for sizes in "64MiB 512 512 128" "256MiB 512 512 512" "1GiB 1024 1024 512" "1GiB-tall 512 512 2048 png"; do
+    set -- $sizes
     name=head$1
     if [ ! -f "$name.im" ] || { [ -z "${5:-}" ] && [ ! -f "mask$1.im" ]; }; then
         "$(dirname "$q")/phantom" "$name" "$2" "$3" "$4"
