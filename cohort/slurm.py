@@ -8,6 +8,8 @@ import subprocess
 import sys
 import time
 
+from table import putwhole
+
 MAXTASKS = 1000  # many sites cap arrays at 1,001 tasks
 
 
@@ -25,7 +27,6 @@ def runslurm(todo, k, listpath, logdir, taskcmd, sbatchopts, poll=1.0):
     """todo: (scan, stamp) pairs; taskcmd: the array task's argument
     vector after the list and k.  Returns 0 when the job ran to its end,
     1 when it could not be submitted or was given up."""
-    from table import putwhole
     putwhole(listpath, "".join("%s\t%s\n" % (stamp, scan) for scan, stamp in todo))
     tasks = -(-len(todo) // k)
     cmd = ["sbatch", "--parsable", "--array=0-%d" % (tasks - 1), "--job-name=quorral-cohort",
