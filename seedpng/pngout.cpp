@@ -53,10 +53,11 @@ static bool pngto(outfile *o, const picture &pic, uint8_t *row)
         pal[i] = {(png_byte)(c >> 16), (png_byte)(c >> 8), (png_byte)c};
     }
     png_set_PLTE(png, info, pal, 256);
-    // Speed over size: the least compression, runs of one grey only (as
-    // fast, and smaller here; palette pictures are not filtered).
+    // Speed over size: the least compression (palette pictures are not
+    // filtered).  Matching runs of one grey only would be as fast but
+    // leaves a real scan's noise uncompressed: 455 KB for the head CT's
+    // picture against 164 KB, which a cohort of thousands pays for.
     png_set_compression_level(png, 1);
-    png_set_compression_strategy(png, Z_RLE);
     png_write_info(png, info);
     for (int32_t y = 0; y < pic.height; y++) {
         picturerow(pic, y, row);
