@@ -21,14 +21,6 @@ protected:
         tmpdir::SetUp();
         ASSERT_TRUE(exists(ch2)) << ch2 << " is missing: apt-get install mricron-data";
     }
-    std::vector<std::string> visible(const std::string &folder)
-    {
-        std::vector<std::string> v;
-        for (const std::string &n : listdir(folder))
-            if (n[0] != '.')
-                v.push_back(n);
-        return v;
-    }
 };
 
 TEST_F(nii2imbatch, pairwholeornothing)
@@ -59,7 +51,7 @@ TEST_F(nii2imbatch, pairwholeornothing)
         EXPECT_EQ(r.out, row.out) << row.args[1];
         EXPECT_EQ(r.status, row.status) << row.args[1];
     }
-    EXPECT_EQ(visible(dir), (std::vector<std::string>{"f.nii", "out.hd", "out.im"}));
+    EXPECT_EQ(visiblenames(dir), (std::vector<std::string>{"f.nii", "out.hd", "out.im"}));
 }
 
 // Links planted, before the run starts, under the names that a run of
@@ -69,24 +61,13 @@ TEST_F(nii2imbatch, plantedlinksarenotfollowed)
     putfile(path("victim"), "precious");
     int hold[2];
     ASSERT_EQ(pipe(hold), 0);
-    pid_t kid = fork();
-    if (kid == 0) {
-        char c;
-        close(hold[1]);
-        if (read(hold[0], &c, 1) != 0 || chdir(dir.c_str()) != 0 ||
-            !freopen("/dev/null", "w", stdout))
-            _exit(126);
-        execl(bin.c_str(), "nii2im", ch2.c_str(), "out", (char *)nullptr);
-        _exit(127);
-    }
+    pid_t kid = startprog(bin, "nii2im", {ch2, "out"}, dir, hold);
     close(hold[0]);
     std::string pid = std::to_string(kid);
     for (const std::string &n : {"out.part" + pid + ".hd", "out.part" + pid + ".im"})
         ASSERT_EQ(symlink("victim", path(n).c_str()), 0);
     close(hold[1]);
-    int st = 0;
-    waitpid(kid, &st, 0);
-    EXPECT_TRUE(WIFEXITED(st) && WEXITSTATUS(st) == 0);
+    EXPECT_EQ(waitprog(kid), 0);
     EXPECT_EQ(getfile(path("victim")), "precious");
     EXPECT_EQ(getfile(path("out.im")).size(), (size_t)181 * 217 * 181 * 2);
 }
@@ -98,17 +79,11 @@ TEST_F(nii2imbatch, killedrunleavesnovisiblefile)
     for (int delay : {0, 30, 80, 200}) {
         std::string sub = path("k" + std::to_string(delay));
         ASSERT_EQ(mkdir(sub.c_str(), 0755), 0);
-        pid_t kid = fork();
-        if (kid == 0) {
-            if (chdir(sub.c_str()) != 0 || !freopen("/dev/null", "w", stdout))
-                _exit(126);
-            execl(bin.c_str(), "nii2im", ch2.c_str(), "out", (char *)nullptr);
-            _exit(127);
-        }
+        pid_t kid = startprog(bin, "nii2im", {ch2, "out"}, sub);
         usleep(delay * 1000);
         kill(kid, SIGKILL);
-        waitpid(kid, nullptr, 0);
-        std::vector<std::string> v = visible(sub);
+        waitprog(kid);
+        std::vector<std::string> v = visiblenames(sub);
         if (!v.empty()) {
             EXPECT_EQ(v, (std::vector<std::string>{"out.hd", "out.im"})) << delay;
             EXPECT_EQ(getfile(sub + "/out.im").size(), (size_t)181 * 217 * 181 * 2) << delay;

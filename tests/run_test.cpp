@@ -384,21 +384,10 @@ TEST_F(run, sharedoutputname)
     ASSERT_NE(a, b);
     for (int round = 0; round < 150; round++) {
         pid_t kids[4];
-        for (int k = 0; k < 4; k++) {
-            kids[k] = fork();
-            if (kids[k] == 0) {
-                if (chdir(dir.c_str()) != 0 || !freopen("/dev/null", "w", stdout))
-                    _exit(126);
-                execl(bin.c_str(), "quorral", k % 2 ? "big" : "dot", k % 2 ? "l" : "r", "same",
-                      (char *)nullptr);
-                _exit(127);
-            }
-        }
-        for (pid_t k : kids) {
-            int st = 0;
-            waitpid(k, &st, 0);
-            ASSERT_TRUE(WIFEXITED(st) && WEXITSTATUS(st) == 0);
-        }
+        for (int k = 0; k < 4; k++)
+            kids[k] = startprog(bin, "quorral", {k % 2 ? "big" : "dot", k % 2 ? "l" : "r", "same"}, dir);
+        for (pid_t k : kids)
+            ASSERT_EQ(waitprog(k), 0);
         std::string got = getfile(path("same.vroi"));
         ASSERT_TRUE(got == a || got == b) << "round " << round << ": " << got;
     }
@@ -489,22 +478,10 @@ TEST_F(run, maskpastthestreamingbuffer)
 TEST_F(run, sharedpairname)
 {
     for (int round = 0; round < 200; round++) {
-        pid_t kids[2];
-        for (int k = 0; k < 2; k++) {
-            kids[k] = fork();
-            if (kids[k] == 0) {
-                if (chdir(dir.c_str()) != 0 || !freopen("/dev/null", "w", stdout))
-                    _exit(126);
-                execl(PHANTOM_BIN, "phantom", "p", k ? "2" : "64", k ? "2" : "64", k ? "2" : "32",
-                      (char *)nullptr);
-                _exit(127);
-            }
-        }
-        for (pid_t k : kids) {
-            int st = 0;
-            waitpid(k, &st, 0);
-            ASSERT_TRUE(WIFEXITED(st) && WEXITSTATUS(st) == 0);
-        }
+        pid_t kids[2] = {startprog(PHANTOM_BIN, "phantom", {"p", "64", "64", "32"}, dir),
+                         startprog(PHANTOM_BIN, "phantom", {"p", "2", "2", "2"}, dir)};
+        for (pid_t k : kids)
+            ASSERT_EQ(waitprog(k), 0);
         std::string hd = getfile(path("p.hd"));
         size_t im = getfile(path("p.im")).size();
         ASSERT_TRUE((hd == headertext(2, 32, 64, 64) && im == 64 * 64 * 32 * 2) ||
@@ -528,20 +505,11 @@ TEST_F(run, killedwriterleavesnovisiblefile)
     for (int delay : {0, 20, 60, 150}) {
         std::string sub = path("k" + std::to_string(delay));
         ASSERT_EQ(mkdir(sub.c_str(), 0755), 0);
-        pid_t kid = fork();
-        if (kid == 0) {
-            if (chdir(sub.c_str()) != 0 || !freopen("/dev/null", "w", stdout))
-                _exit(126);
-            execl(PHANTOM_BIN, "phantom", "head", "512", "512", "200", (char *)nullptr);
-            _exit(127);
-        }
+        pid_t kid = startprog(PHANTOM_BIN, "phantom", {"head", "512", "512", "200"}, sub);
         usleep(delay * 1000);
         kill(kid, SIGKILL);
-        waitpid(kid, nullptr, 0);
-        std::vector<std::string> visible;
-        for (const std::string &n : listdir(sub))
-            if (n[0] != '.')
-                visible.push_back(n);
+        waitprog(kid);
+        std::vector<std::string> visible = visiblenames(sub);
         if (!visible.empty()) {
             EXPECT_EQ(visible, (std::vector<std::string>{"head.hd", "head.im"})) << delay;
             EXPECT_EQ(getfile(sub + "/head.im").size(), (size_t)512 * 512 * 200 * 2) << delay;

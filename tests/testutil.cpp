@@ -212,6 +212,44 @@ runres runprog(const std::string &bin, const std::string &name,
     return r;
 }
 
+pid_t startprog(const std::string &bin, const std::string &name,
+                const std::vector<std::string> &args, const std::string &cwd, const int *hold)
+{
+    pid_t pid = fork();
+    if (pid != 0)
+        return pid;
+    char c;
+    if (hold)
+        close(hold[1]);
+    if ((hold && read(hold[0], &c, 1) != 0) || chdir(cwd.c_str()) != 0 ||
+        !freopen("/dev/null", "w", stdout))
+        _exit(126);
+    std::vector<char *> av;
+    av.push_back(const_cast<char *>(name.c_str()));
+    for (const std::string &a : args)
+        av.push_back(const_cast<char *>(a.c_str()));
+    av.push_back(nullptr);
+    execv(bin.c_str(), av.data());
+    _exit(127);
+}
+
+int waitprog(pid_t pid)
+{
+    int st = 0;
+    if (waitpid(pid, &st, 0) != pid)
+        return -1;
+    return WIFEXITED(st) ? WEXITSTATUS(st) : -1;
+}
+
+std::vector<std::string> visiblenames(const std::string &dir)
+{
+    std::vector<std::string> v;
+    for (const std::string &n : listdir(dir))
+        if (n[0] != '.')
+            v.push_back(n);
+    return v;
+}
+
 std::string vroitext(int x, int y, int z)
 {
     char buf[512];

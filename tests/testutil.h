@@ -8,6 +8,7 @@
 #include "../common/volume.h"
 
 #include <cstdint>
+#include <sys/types.h>
 #include <string>
 #include <vector>
 
@@ -73,6 +74,18 @@ struct runres {
 runres runprog(const std::string &bin, const std::string &name,
                const std::vector<std::string> &args, const std::string &cwd = "",
                const std::string &outpath = "", bool nobody = false);
+
+// Starts the program in the background in the folder cwd, its standard
+// output thrown away.  With `hold` (a pipe) it waits until the pipe's
+// write end is closed before it starts.
+pid_t startprog(const std::string &bin, const std::string &name,
+                const std::vector<std::string> &args, const std::string &cwd,
+                const int *hold = nullptr);
+// Its exit status, 0..255, or -1 for a signal.
+int waitprog(pid_t pid);
+// The names in a folder that do not begin with a dot: what an output glob
+// would see.
+std::vector<std::string> visiblenames(const std::string &dir);
 
 // The seed box file that the tool writes for this seed.
 std::string vroitext(int x, int y, int z);
