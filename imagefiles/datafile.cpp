@@ -12,8 +12,8 @@ int opendata(const char *name, int32_t bpp, int32_t width, datafile *df)
     if (bpp != width)
         return st_width;
     char *fname = suffixed(name, ".im", ".hd");
-    bool regular = false;
-    int fd = fname ? openin(fname, &regular) : -1;
+    int64_t size = -1;
+    int fd = fname ? openin(fname, &size) : -1;
     free(fname);
     if (fd < 0)
         return st_open;
@@ -22,10 +22,9 @@ int opendata(const char *name, int32_t bpp, int32_t width, datafile *df)
         close(fd);
         return st_seek;
     }
-    struct stat st;
     df->fd = fd;
-    df->regular = regular && fstat(fd, &st) == 0;
-    df->size = df->regular ? (int64_t)st.st_size : -1;
+    df->regular = size >= 0;
+    df->size = size;
     return st_ok;
 }
 
@@ -60,12 +59,27 @@ int preaddata(datafile *df, int64_t pos, void *buf, int64_t bytes)
     return st_ok;
 }
 
-int openin(const char *path, bool *regular)
+int openin(const char *path, int64_t *size)
 {
     int fd = open(path, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     struct stat st;
-    *regular = fd >= 0 && fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+    *size = fd >= 0 && fstat(fd, &st) == 0 && S_ISREG(st.st_mode) ? (int64_t)st.st_size : -1;
     return fd;
+}
+
+int opentext(const char *path, FILE **f)
+{
+    int64_t size = -1;
+    int fd = openin(path, &size);
+    *f = nullptr;
+    if (fd < 0)
+        return st_open;
+    *f = size >= 0 ? fdopen(fd, "r") : nullptr;
+    if (!*f) {
+        close(fd);
+        return size >= 0 ? st_open : st_bad;
+    }
+    return st_ok;
 }
 
 void closedata(datafile *df)

@@ -4,7 +4,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <unistd.h>
 
 // Keys in the order in which a line is searched; the first one found
 // selects the value, even when a later key also stands in the line.
@@ -84,16 +83,11 @@ int getheader(const char *name, hdrvals *hv)
 {
     *hv = hdrvals{0, 0, 0, 0, 1};
     char *fname = suffixed(name, ".hd", ".im");
-    bool regular = false;
-    int fd = fname ? openin(fname, &regular) : -1;
+    FILE *f = nullptr;
+    int st = fname ? opentext(fname, &f) : st_open;
     free(fname);
-    if (fd < 0)
-        return st_open;
-    FILE *f = regular ? fdopen(fd, "r") : nullptr;
-    if (!f) {
-        close(fd);
-        return regular ? st_open : st_bad;
-    }
+    if (st != st_ok)
+        return st;
 
     int32_t *slot[5] = {&hv->bpp, &hv->slices, &hv->columns, &hv->rows, &hv->channels};
     char line[piecemax + 1];

@@ -4,7 +4,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <unistd.h>
 
 // One line of at most 255 characters with its end (CR LF or LF) removed;
 // false at the end of the file, on a longer line or a missing line end.
@@ -24,16 +23,11 @@ static bool getline(FILE *f, char *buf, size_t room)
 int getvroi(const char *name, double box[6])
 {
     char *fname = suffixed(name, ".vroi", nullptr);
-    bool regular = false;
-    int fd = fname ? openin(fname, &regular) : -1;
+    FILE *f = nullptr;
+    int st = fname ? opentext(fname, &f) : st_open;
     free(fname);
-    if (fd < 0)
-        return st_open;
-    FILE *f = regular ? fdopen(fd, "rb") : nullptr;
-    if (!f) {
-        close(fd);
-        return regular ? st_open : st_bad;
-    }
+    if (st != st_ok)
+        return st;
     static const char *const fixed[4] = {"Number of ROIs=1", "Roi Label=seed", "t0=0", "t1=0"};
     static const char *const keys[6] = {"x0=", "x1=", "y0=", "y1=", "z0=", "z1="};
     char line[256];

@@ -3,6 +3,7 @@
 #define QUORRAL_IMAGEFILES_H
 
 #include <cstdint>
+#include <cstdio>
 
 // Data files hold 16-bit voxels low byte first, which is their order in
 // memory here: slices are read and written straight, unconverted.
@@ -36,9 +37,12 @@ struct hdrvals {
 char *suffixed(const char *name, const char *own, const char *replaced);
 
 // Open a file for reading without blocking (a FIFO with no writer would
-// hold a plain open forever); -1 when it cannot be opened.  *regular
-// tells whether it is a regular file, the only kind read as text.
-int openin(const char *path, bool *regular);
+// hold a plain open forever); -1 when it cannot be opened.  *size: its
+// bytes when it is a regular file, else -1.
+int openin(const char *path, int64_t *size);
+// Open a text file so: st_ok, st_open (cannot be opened) or st_bad (not a
+// regular file, the only kind read as text).
+int opentext(const char *path, FILE **f);
 
 // Read and validate the header file of `name`.  Anything but a regular
 // file reads as empty, so it is invalid.  The values are set to

@@ -31,6 +31,14 @@ static size_t folderlen(const char *path)
     return slash ? (size_t)(slash - path) + 1 : 0;
 }
 
+// The folder part of `path` as a name of its own ("." for none).
+// Malloc'd; null when memory cannot be had.
+static char *folderof(const char *path)
+{
+    size_t k = folderlen(path);
+    return k ? dupstr(path, k) : dupstr(".", 1);
+}
+
 // A name under /proc or /dev/fd stands for a descriptor (/dev/stdout,
 // say): what it leads to is not a file to be replaced.
 static bool magicname(const char *p)
@@ -43,8 +51,7 @@ static bool magicname(const char *p)
 // folder's owner (one planted in /tmp, say).
 static bool plantedlink(const char *link, const struct stat &ls)
 {
-    size_t k = folderlen(link);
-    char *folder = k ? dupstr(link, k) : dupstr(".", 1);
+    char *folder = folderof(link);
     struct stat fs;
     bool planted = !folder || (stat(folder, &fs) == 0 && (fs.st_mode & S_ISVTX) &&
                                (fs.st_mode & S_IWOTH) && ls.st_uid != geteuid() &&
@@ -121,23 +128,27 @@ int openout(const char *path, outfile *o)
 {
     *o = outfile{-1, nullptr, nullptr};
     struct stat st;
-    mode_t mode;
     bool existed = stat(path, &st) == 0;
+    if (!existed && errno != ENOENT)
+        return st_open;
     if (existed) {
         if (S_ISDIR(st.st_mode))
             return st_open;
         if (!S_ISREG(st.st_mode))
             return opendirect(path, false, o);
-        // A file that may not be written stays as it is.
-        if (access(path, W_OK) != 0)
-            return st_open;
-        mode = st.st_mode & 07777;
-    } else if (errno == ENOENT) {
+        // A file that may not be written stays as it is; one gone since
+        // (moved aside by a run placing its own) is made anew.
+        if (access(path, W_OK) != 0) {
+            if (errno != ENOENT)
+                return st_open;
+            existed = false;
+        }
+    }
+    mode_t mode = existed ? st.st_mode & 07777 : 0;
+    if (!existed) {
         mode_t mask = umask(0);
         umask(mask);
         mode = 0666 & ~mask;
-    } else {
-        return st_open;
     }
     bool magic = false;
     o->dest = finaltarget(path, &magic);
@@ -235,31 +246,6 @@ int writefile(const char *path, const void *buf, int64_t bytes)
     return commitout(&o);
 }
 
-// A second, hidden name for the file at `dest`, so that it can be put
-// back; null when there is no file or no link can be made.
-static char *keepold(const char *dest)
-{
-    struct stat st;
-    if (lstat(dest, &st) != 0 || !S_ISREG(st.st_mode))
-        return nullptr;
-    char *t = tempname(dest);
-    for (int tries = 0; t && tries < 100; tries++) {
-        // mkostemp draws an unused random name; the link takes its place.
-        memcpy(t + strlen(t) - 6, "XXXXXX", 6);
-        int fd = mkostemp(t, O_CLOEXEC);
-        if (fd < 0)
-            break;
-        close(fd);
-        unlink(t);
-        if (link(dest, t) == 0)
-            return t;
-        if (errno != EEXIST)
-            break;
-    }
-    free(t);
-    return nullptr;
-}
-
 // Moves the regular file at `dest` aside to a hidden name beside it, to
 // be put back or removed; null when there is none.  *failed: there is
 // one and it could not be moved.
@@ -282,14 +268,26 @@ static char *moveaside(const char *dest, bool *failed)
     return nullptr;
 }
 
+// The older file moved aside: back in its place after a failure, else
+// removed.
+static void putback(char *aside, const char *dest, bool back)
+{
+    if (!aside)
+        return;
+    if (back)
+        rename(aside, dest);
+    else
+        unlink(aside);
+    free(aside);
+}
+
 // Pairs are placed one at a time in a folder, so that runs writing the
 // same pair side by side never leave one's header with the other's data.
 // Without a lock (a file system that has none) they are placed all the
 // same.
 static int lockfolder(const char *dest)
 {
-    size_t k = folderlen(dest);
-    char *folder = k ? dupstr(dest, k) : dupstr(".", 1);
+    char *folder = folderof(dest);
     int fd = folder ? open(folder, O_RDONLY | O_DIRECTORY | O_CLOEXEC) : -1;
     free(folder);
     while (fd >= 0 && flock(fd, LOCK_EX) != 0) {
@@ -312,37 +310,24 @@ int placepair(outfile *first, outfile *second)
                         (second->tmp && stat(second->dest, &s2) == 0 && S_ISDIR(s2.st_mode))))
         st = st_bad;
     int lock = st == st_ok ? lockfolder(first->dest ? first->dest : second->dest ? second->dest : ".") : -1;
-    // The second file's older self goes aside first: a run killed between
-    // the two renames then leaves a pair without its second file, which
-    // fails loudly, never the new first file beside the old second.
+    // Both older files go aside, the second's first: a run killed between
+    // the renames then leaves a pair without its second file, which fails
+    // loudly, never the new first file beside the old second.
     bool failed = false;
-    char *aside = st == st_ok && second->tmp ? moveaside(second->dest, &failed) : nullptr;
+    char *aside2 = st == st_ok && second->tmp ? moveaside(second->dest, &failed) : nullptr;
+    char *aside1 = st == st_ok && !failed && first->tmp ? moveaside(first->dest, &failed) : nullptr;
     if (failed)
         st = st_bad;
-    struct stat o1;
     bool renamed = st == st_ok && first->tmp;
-    bool hadold = renamed && lstat(first->dest, &o1) == 0;
-    char *old = hadold ? keepold(first->dest) : nullptr;
     if (st == st_ok)
         st = placeout(first);
     if (st == st_ok && placeout(second) != st_ok) {
         st = st_bad;
-        // Put the first file back as it was, or remove it when it is new.
-        if (old)
-            rename(old, first->dest);
-        else if (renamed && !hadold)
+        if (renamed)
             unlink(first->dest);
     }
-    if (aside) {
-        if (st != st_ok)
-            rename(aside, second->dest);
-        unlink(aside);  // gone already when it was put back
-        free(aside);
-    }
-    if (old) {
-        unlink(old);
-        free(old);
-    }
+    putback(aside1, first->dest, st != st_ok);
+    putback(aside2, second->dest, st != st_ok);
     if (lock >= 0)
         close(lock);
     dropout(first);

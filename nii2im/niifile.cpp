@@ -31,24 +31,14 @@ void closenii(niifile *f)
 // reads uncompressed files as they are.
 static bool openz(const std::string &name, niifile *f)
 {
-    bool regular = false;
-    int fd = openin(name.c_str(), &regular);
-    f->z = nullptr;
-    f->size = -1;
-    if (fd < 0)
-        return false;
-    struct stat st;
-    if (!regular || fstat(fd, &st) != 0) {
-        close(fd);
-        return false;
-    }
-    f->z = gzdopen(fd, "rb");
+    int fd = openin(name.c_str(), &f->size);
+    f->z = fd >= 0 && f->size >= 0 ? gzdopen(fd, "rb") : nullptr;
     if (!f->z) {
-        close(fd);
+        if (fd >= 0)
+            close(fd);
         return false;
     }
     gzbuffer(f->z, 1 << 17);
-    f->size = (int64_t)st.st_size;
     return true;
 }
 

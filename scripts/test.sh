@@ -66,8 +66,9 @@ if [ "$(id -u)" -eq 0 ] && [ -z "${QUORRAL_USER_RUN:-}" ]; then
     work=$(mktemp -d /tmp/quorral-user-XXXXXX)
     trap 'rm -rf "$work"' EXIT
     mkdir "$work/src" "$work/home" "$work/tmp"
-    git ls-files -z --cached --others --exclude-standard | xargs -0 -r -I{} \
-        sh -c '[ -e "$1" ] && printf "%s\0" "$1"' _ {} | tar -cf - --null -T - | tar -xf - -C "$work/src"
+    # (A tracked file deleted in a working tree is passed over.)
+    git ls-files -z --cached --others --exclude-standard |
+        tar -cf - --null -T - --ignore-failed-read | tar -xf - -C "$work/src"
     chmod 755 "$work"
     chown -R "$user:" "$work/src" "$work/home" "$work/tmp"
     echo "== tests: release build, user $user, in $work/src"

@@ -77,11 +77,18 @@ int32_t pixels(const picture &pic, int32_t n)
     return (int32_t)(((int64_t)n * pic.zoom + pic.skip - 1) / pic.skip);
 }
 
-static bool fits(const picture &pic)
+// The picture's width and height at its scale.
+static void sizes(const picture &pic, int64_t *w, int64_t *h)
 {
     const planes &p = *pic.p;
-    int64_t w = 2 * (int64_t)pixels(pic, p.columns) + pixels(pic, p.rows) + 2 * pic.gap;
-    int64_t h = pixels(pic, p.rows > p.slices ? p.rows : p.slices);
+    *w = 2 * (int64_t)pixels(pic, p.columns) + pixels(pic, p.rows) + 2 * pic.gap;
+    *h = pixels(pic, p.rows > p.slices ? p.rows : p.slices);
+}
+
+static bool fits(const picture &pic)
+{
+    int64_t w, h;
+    sizes(pic, &w, &h);
     return w <= maxside && h <= maxside;
 }
 
@@ -114,8 +121,10 @@ picture layout(const planes &p, const boxvox &box)
         pic.zoom--;
     while (!fits(pic))
         pic.skip++;
-    pic.width = 2 * pixels(pic, p.columns) + pixels(pic, p.rows) + 2 * pic.gap;
-    pic.height = pixels(pic, p.rows > p.slices ? p.rows : p.slices);
+    int64_t w, h;
+    sizes(pic, &w, &h);
+    pic.width = (int32_t)w;
+    pic.height = (int32_t)h;
     return pic;
 }
 

@@ -1,13 +1,8 @@
 #include "seedpng.h"
 
 #include <csetjmp>
-#include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <png.h>
-#include <zlib.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 // libpng hands the encoded bytes here, to go through the output file.
 static void pngbytes(png_structp png, png_bytep data, png_size_t n)

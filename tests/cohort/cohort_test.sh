@@ -15,7 +15,7 @@ invimport=$(realpath "$3")
 here=$(cd "$(dirname "$0")" && pwd)
 src=$(cd "$here/../.." && pwd)
 cohort=$src/cohort/quorral-cohort
-inv3=/usr/share/doc/invesalius-examples/examples/Cranium.inv3
+. "$here/sample.sh"
 
 t=$(mktemp -d "${TMPDIR:-/tmp}/quorral-cohorttest-XXXXXX")
 cluster=""
@@ -33,17 +33,9 @@ export TMPDIR=$t/tmp
 mkdir "$TMPDIR"
 cd "$t"
 
-[ -f "$inv3" ] || fail "$inv3 missing: apt-get install invesalius-examples"
-mkdir inv
-tar -xzf "$inv3" -C inv --strip-components=1
-"$invimport" inv ct >/dev/null || fail "invimport"
-/usr/bin/python3 "$src/scripts/cohortsample.py" ct sample canon || fail "cohortsample"
-# The direct import as the cohort's nii2im -a 1024 gives it.
-/usr/bin/python3 -c '
-import numpy as np
-a = np.fromfile("canon.im", dtype="<i2").astype(np.int32) + 1024
-a.astype("<i2").tofile("canon1024.im")'
-cp canon.hd canon1024.hd
+makesample
+# The seeds of canon1024, the direct import as the cohort's nii2im -a 1024
+# gives it.
 seedof() { "$bin/quorral" canon1024 "$1" seed | sed -n 's/.*seed found at x=\([0-9-]*\)  y=\([0-9-]*\)  z=\([0-9-]*\)  meas=\(.*\)$/\1\t\2\t\3\t\4/p'; }
 sl=$(seedof l)
 sr=$(seedof r)

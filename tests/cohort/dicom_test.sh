@@ -12,7 +12,7 @@ bin=$(cd "$1" && pwd)
 invimport=$(realpath "$2")
 here=$(cd "$(dirname "$0")" && pwd)
 src=$(cd "$here/../.." && pwd)
-inv3=/usr/share/doc/invesalius-examples/examples/Cranium.inv3
+. "$here/sample.sh"
 t=$(mktemp -d "${TMPDIR:-/tmp}/quorral-dicomtest-XXXXXX")
 trap 'rm -rf "$t"' EXIT
 fail() { echo "FAIL: $*"; exit 1; }
@@ -20,21 +20,12 @@ export TMPDIR=$t/tmp
 mkdir "$TMPDIR"
 cd "$t"
 
-[ -f "$inv3" ] || fail "$inv3 missing: apt-get install invesalius-examples"
-mkdir inv
-tar -xzf "$inv3" -C inv --strip-components=1
-"$invimport" inv ct >/dev/null || fail "invimport"
 # canon: the scan in the importer's order, HU; its axial series is the
 # sample's dicom/ct03.
-/usr/bin/python3 "$src/scripts/cohortsample.py" ct sample canon || fail "cohortsample"
+makesample
 mkdir -p series
 mv sample/dicom/ct03 series/axial
 /usr/bin/python3 "$src/scripts/dicomseries.py" canon series/coronal coronal 7 || fail "coronal series"
-/usr/bin/python3 -c '
-import numpy as np
-a = np.fromfile("canon.im", dtype="<i2").astype(np.int32) + 1024
-a.astype("<i2").tofile("canon1024.im")'
-cp canon.hd canon1024.hd
 
 # The files' names are not in the slices' order.
 for s in axial coronal; do
